@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+
+#include "core/numeric.h"
+#include "core/random.h"
+#include "core/water.h"
+
+namespace ovu {
+
+inline constexpr Extended kPi = 3.141592653589793238462643383279502884L;
+
+// Milliseconds since start from a wrapping 32-bit tick counter. The per-call
+// differences are accumulated in 64 bits so the clock never runs backwards
+// after 49.7 days; for shorter runs it equals the plain 32-bit difference.
+class ElapsedClock {
+public:
+  void start(std::uint32_t ticks) {
+    last_ = ticks;
+    elapsed_ms_ = 0;
+  }
+  std::uint64_t advance(std::uint32_t ticks) {
+    elapsed_ms_ += static_cast<std::uint32_t>(ticks - last_);
+    last_ = ticks;
+    return elapsed_ms_;
+  }
+  std::uint64_t elapsed_ms() const { return elapsed_ms_; }
+
+private:
+  std::uint32_t last_ = 0;
+  std::uint64_t elapsed_ms_ = 0;
+};
+
+inline constexpr float kFrameStep = 0.1f;
+// A whole number of sway periods (20 pi each) and still below 16384, where
+// single-precision steps of 0.1 start to drift: the frame clock is taken
+// back by this much so the sway neither changes speed nor freezes.
+inline constexpr Extended kFrameClockWrap = 20 * kPi * 256;
+inline constexpr std::int32_t kDropChance = 10;  // a drop in one frame out of ten
+
+float seconds_from_ms(std::uint64_t elapsed_ms);
+// The frame's simulation step: elapsed hundredths of a second.
+float step_between(float previous_seconds, float seconds);
+float advance_frame_clock(float frame_clock);
+
+struct FrameView {
+  float seconds;
+  float frame_clock;
+};
+
+// The order of one frame: clocks, drop decision, drawing, flush, one
+// simulation step, frame clock, swap. `Output` provides render(FrameView),
+// flush() and swap(); the program passes GL and the window, tests a recorder.
+class FrameLoop {
+public:
+  FrameLoop(Water& water, Random& random) : water_(water), random_(random) {}
+
+  // Starts the clocks; the time spent before this is not part of Seconds.
+  void start(std::uint32_t ticks) {
+    clock_.start(ticks);
+    seconds_ = 0;
+    previous_seconds_ = 0;
+    frame_clock_ = 0;
+  }
+
+  template <class Output>
+  void frame(std::uint32_t ticks, Output& output) {
+    previous_seconds_ = seconds_;
+    seconds_ = seconds_from_ms(clock_.advance(ticks));
+    if (random_.next(kDropChance) == 1) drop_ripple(water_, random_);
+    output.render(FrameView{seconds_, frame_clock_});
+    output.flush();
+    water_.update(step_between(previous_seconds_, seconds_));
+    frame_clock_ = advance_frame_clock(frame_clock_);
+    output.swap();
+    ++frames_;
+  }
+
+  float seconds() const { return seconds_; }
+  float previous_seconds() const { return previous_seconds_; }
+  float frame_clock() const { return frame_clock_; }
+  std::uint64_t frames() const { return frames_; }
+
+private:
+  Water& water_;
+  Random& random_;
+  ElapsedClock clock_;
+  float seconds_ = 0;
+  float previous_seconds_ = 0;
+  float frame_clock_ = 0;
+  std::uint64_t frames_ = 0;
+};
+
+}  // namespace ovu

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/random.h"
+
+namespace ovu {
+
+struct Cell {
+  float height;
+  float velocity;
+};
+
+struct Normal {
+  float x, y, z;
+};
+
+// Square height field of kSize x kSize simulated cells inside a border ring.
+// The ring is never written: it is the rough rim the interior couples to.
+class Water {
+public:
+  static constexpr int kSize = 100;
+  static constexpr int kStride = kSize + 2;
+  static constexpr int kCellCount = kStride * kStride;
+  static constexpr int kNormalCount = kSize * kSize;
+
+  // Largest step taken in one go; beyond about 7 the explicit step stops
+  // damping and the finest ripples grow without bound.
+  static constexpr float kMaxPlainStep = 6.0f;
+  // One second of simulated time is the most a single frame may advance.
+  static constexpr float kMaxFrameStep = 100.0f;
+
+  // Fills the heights with the first kCellCount draws of `random`. The
+  // texture is the GL name of the environment map, if one exists yet.
+  explicit Water(Random& random, std::uint32_t texture = 0);
+
+  static constexpr int index(int row, int column) { return row * kStride + column; }
+
+  // Advances the field by `step` hundredths of a second, split into
+  // sub-steps so that a long frame cannot blow the field up.
+  void update(float step);
+
+  // One damped wave step exactly as the model defines it, for any step.
+  void plain_step(float step);
+
+  // Recomputes the per-cell normals from the current heights.
+  void build_normals();
+
+  std::uint32_t texture() const { return texture_; }
+  void set_texture(std::uint32_t texture) { texture_ = texture; }
+  int size() const { return kSize; }
+  float spacing() const { return spacing_; }
+  float stiffness() const { return stiffness_; }
+  float damping() const { return damping_; }
+
+  const std::vector<Cell>& cells() const { return cells_; }
+  std::vector<Cell>& cells() { return cells_; }
+  const std::vector<Normal>& normals() const { return normals_; }
+
+  float height(int row, int column) const { return cells_[index(row, column)].height; }
+
+private:
+  std::uint32_t texture_;
+  float stiffness_ = 0.01f;
+  float damping_ = 0.01f;
+  float spacing_ = 2.5f;
+  std::vector<Cell> cells_;
+  std::vector<Normal> normals_;
+};
+
+struct DropSite {
+  int row;
+  int column;
+};
+
+// Presses a Gaussian dent into the field at a random place: two draws, the
+// row first. Returns where the dent was centred.
+DropSite drop_ripple(Water& water, Random& random);
+
+// Number of equal sub-steps `Water::update` splits `step` into (0: none).
+int sub_step_count(float step);
+
+}  // namespace ovu

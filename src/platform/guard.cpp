@@ -1,0 +1,24 @@
+#include "platform/guard.h"
+
+#include <new>
+
+#include "core/fpu.h"
+#include "platform/stop.h"
+
+namespace ovu {
+
+namespace {
+constexpr std::uint32_t kWhereAllocation = 0x00A110C8;
+}
+
+int run_guarded(int (*body)(int, char**), int argc, char** argv) {
+  set_fpu_control();
+  install_fault_handlers();
+  try {
+    return body(argc, argv);
+  } catch (const std::bad_alloc&) {
+    fatal_stop(kCodeOutOfMemory, kWhereAllocation, "memory: out of memory");
+  }
+}
+
+}  // namespace ovu

@@ -1,0 +1,160 @@
+#include "core/frame_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace ovu {
+namespace {
+
+bool same_field(const Water& a, const Water& b) {
+  return std::memcmp(a.cells().data(), b.cells().data(), sizeof(Cell) * Water::kCellCount) == 0;
+}
+
+// Records the calls of one frame, and the field as the renderer saw it.
+struct Recorder {
+  const Water* water = nullptr;
+  std::vector<std::string> calls;
+  std::vector<FrameView> views;
+  std::vector<Water> seen;
+  void render(const FrameView& view) {
+    calls.push_back("render");
+    views.push_back(view);
+    seen.push_back(*water);
+  }
+  void flush() { calls.push_back("flush"); }
+  void swap() { calls.push_back("swap"); }
+};
+
+struct Rig {
+  Random random;
+  Water water{random};
+  FrameLoop loop{water, random};
+  Recorder out;
+  Rig() { out.water = &water; }
+};
+
+TEST(FrameLoop, FrameRunsDropRenderFlushUpdateSwapInOrder) {
+  Rig rig;
+  rig.loop.start(5000);
+  Random expected = rig.random;
+  Water model = rig.water;
+  for (int frame = 1; frame <= 70; ++frame) {
+    const std::uint32_t ticks = 5000 + 16 * frame;
+    const bool drop = expected.next(kDropChance) == 1;
+    if (drop) drop_ripple(model, expected);
+    rig.loop.frame(ticks, rig.out);
+    // The dent is already in the picture of the frame that made it.
+    ASSERT_TRUE(same_field(rig.out.seen.back(), model)) << "frame " << frame;
+    const float seconds = to_single(Extended(16 * frame) / 1000);
+    const float previous = to_single(Extended(16 * (frame - 1)) / 1000);
+    model.update(to_single((Extended(seconds) - previous) * 100));
+    ASSERT_TRUE(same_field(rig.water, model)) << "frame " << frame;
+    ASSERT_EQ(rig.out.views.back().seconds, seconds);
+    ASSERT_EQ(rig.random.state(), expected.state());
+  }
+  const std::vector<std::string> one = {"render", "flush", "swap"};
+  EXPECT_EQ(std::vector<std::string>(rig.out.calls.begin(), rig.out.calls.begin() + 3), one);
+  EXPECT_EQ(rig.out.calls.size(), 70u * 3);
+  EXPECT_EQ(rig.loop.frames(), 70u);
+}
+
+TEST(FrameLoop, FirstFrameStepsByAllTimeSinceStartAndAStillClockStepsByZero) {
+  Rig rig;
+  rig.loop.start(1000);
+  Water model = rig.water;
+  Random expected = rig.random;
+  if (expected.next(kDropChance) == 1) drop_ripple(model, expected);
+  rig.loop.frame(1250, rig.out);
+  EXPECT_EQ(rig.loop.previous_seconds(), 0.0f);
+  EXPECT_EQ(rig.loop.seconds(), 0.25f);
+  model.update(25.0f);
+  EXPECT_TRUE(same_field(rig.water, model));
+
+  // The tick counter has not moved: Step 0, so only a drop can change the field.
+  for (int frame = 0; frame < 30; ++frame) {
+    const Water before = rig.water;
+    Random probe = rig.random;
+    const bool drop = probe.next(kDropChance) == 1;
+    rig.loop.frame(1250, rig.out);
+    EXPECT_EQ(rig.loop.seconds(), 0.25f);
+    if (!drop) {
+      EXPECT_TRUE(same_field(rig.water, before));
+    }
+  }
+}
+
+TEST(FrameLoop, TickCounterWrapKeepsTimeGoingForward) {
+  Rig rig;
+  const std::uint32_t start = 0xFFFFFF00u;
+  rig.loop.start(start);
+  float last = 0;
+  for (std::uint32_t ms = 16; ms < 1000; ms += 16) {
+    rig.loop.frame(start + ms, rig.out);  // wraps past 2^32 on the way
+    EXPECT_EQ(rig.loop.seconds(), to_single(Extended(ms) / 1000));
+    EXPECT_GT(rig.loop.seconds(), last);
+    last = rig.loop.seconds();
+  }
+  // Past 2^32 ms in all, the 32-bit difference alone would fall back to 0.
+  ElapsedClock clock;
+  clock.start(7);
+  for (int lap = 0; lap < 3; ++lap) {
+    clock.advance(7 + 0x80000000u);
+    clock.advance(7);
+  }
+  EXPECT_EQ(clock.elapsed_ms(), 3ull << 32);
+  EXPECT_GT(seconds_from_ms(clock.elapsed_ms()), 12884901.0f);
+}
+
+TEST(FrameLoop, StepComesFromTheTwoSingleSeconds) {
+  EXPECT_EQ(step_between(0, 0.016f), to_single(Extended(0.016f) * 100));
+  EXPECT_EQ(step_between(0.25f, 0.25f), 0.0f);
+  // Near 16384 s seconds are coarse: the step is a multiple of 100/512.
+  const float late = 16384.0f;
+  const float next = std::nextafter(late, 1e9f);
+  EXPECT_EQ(step_between(late, next), 100.0f / 512);
+}
+
+TEST(FrameLoop, FrameClockKeepsItsPaceAndNeverFreezes) {
+  float clock = 0;
+  for (int i = 0; i < 10; ++i) clock = advance_frame_clock(clock);
+  float plain = 0;
+  for (int i = 0; i < 10; ++i) plain = to_single(Extended(plain) + 0.1f);
+  EXPECT_EQ(clock, plain);
+
+  // Unchanged until it reaches the wrap point, then taken back by it.
+  clock = 0;
+  std::int64_t frames = 0;
+  float before = 0;
+  while (clock < kFrameClockWrap - 1) {
+    before = clock;
+    clock = advance_frame_clock(clock);
+    ++frames;
+    ASSERT_EQ(clock, to_single(Extended(before) + 0.1f));
+  }
+  for (;;) {
+    before = clock;
+    clock = advance_frame_clock(clock);
+    ++frames;
+    if (clock < before) break;
+  }
+  EXPECT_EQ(clock, to_single(to_single(Extended(before) + 0.1f) - kFrameClockWrap));
+  // The sway angle does not jump at the wrap.
+  EXPECT_NEAR(std::sin(Extended(before) / 10 + 0.01L), std::sin(Extended(clock) / 10), 1e-3);
+
+  // 20 million more frames: always between 0.0995 and 0.1005 per frame.
+  for (int i = 0; i < 20'000'000; ++i) {
+    before = clock;
+    clock = advance_frame_clock(clock);
+    if (clock < before) continue;
+    const float delta = clock - before;
+    ASSERT_GT(delta, 0.0995f) << "frame " << i;
+    ASSERT_LT(delta, 0.1005f) << "frame " << i;
+  }
+}
+
+}  // namespace
+}  // namespace ovu

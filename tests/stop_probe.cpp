@@ -1,0 +1,65 @@
+// Child process for the runtime-stop tests: provokes one failure per run.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/guard.h"
+#include "platform/stop.h"
+
+namespace {
+
+volatile std::uintptr_t g_wild_address = 16;
+volatile bool g_keep_going = true;
+
+__attribute__((noinline, no_sanitize("address", "undefined"))) void write_wild() {
+  *reinterpret_cast<volatile int*>(g_wild_address) = 1;
+}
+
+__attribute__((noinline, no_sanitize("address", "undefined"))) int recurse(int depth) {
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(depth);
+  return (g_keep_going ? recurse(depth + 1) : 0) + frame[0];
+}
+
+__attribute__((noinline, no_sanitize("undefined"))) int divide(volatile int a, volatile int b) {
+  return a / b;
+}
+
+int probe(int argc, char** argv) {
+  if (argc < 2) return 64;
+  const std::string what = argv[1];
+  if (what == "stop" && argc == 4)
+    ovu::fatal_stop(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)),
+                    static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 0)), "probe: asked to stop");
+  if (what == "segv") write_wild();
+  if (what == "stack") return recurse(0);
+  if (what == "divide") return divide(1, 0);
+  if (what == "illegal") __builtin_trap();
+  if (what == "interrupt") raise(SIGINT);
+  if (what == "abort") std::abort();
+  if (what == "alloc") {
+#if defined(__SANITIZE_ADDRESS__)
+    throw std::bad_alloc();  // the sanitizer's operator new aborts instead of throwing
+#endif
+    std::vector<std::vector<char>> hog;
+    for (;;) hog.emplace_back(std::size_t{1} << 40);
+  }
+  if (what == "terminate") {
+    raise(SIGTERM);
+    std::printf("%s\n", ovu::termination_requested() ? "close requested" : "still running");
+    return 0;
+  }
+  if (what == "normal") return 0;
+  return 64;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return ovu::run_guarded(probe, argc, argv); }
