@@ -1,6 +1,7 @@
 #include "core/water.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "core/numeric.h"
 
@@ -97,6 +98,21 @@ DropSite drop_ripple(Water& water, Random& random) {
     }
   }
   return DropSite{row, column};
+}
+
+std::vector<std::uint8_t> field_bytes(const Water& water) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(sizeof(Cell) * Water::kCellCount);
+  auto put = [&bytes](float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(bits >> shift));
+  };
+  for (const Cell& cell : water.cells()) {
+    put(cell.height);
+    put(cell.velocity);
+  }
+  return bytes;
 }
 
 }  // namespace ovu

@@ -78,6 +78,10 @@ struct DropSite {
 // row first. Returns where the dent was centred.
 DropSite drop_ripple(Water& water, Random& random);
 
+// The field as stored for inspection: every cell in row-major order, border
+// included, each as height then velocity in little-endian IEEE single.
+std::vector<std::uint8_t> field_bytes(const Water& water);
+
 // Number of equal sub-steps `Water::update` splits `step` into (0: none).
 int sub_step_count(float step);
 

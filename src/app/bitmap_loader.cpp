@@ -1,0 +1,72 @@
+#include "app/bitmap_loader.h"
+
+#include <vector>
+
+#include "core/bitmap.h"
+#include "platform/file.h"
+#include "platform/stop.h"
+
+namespace ovu {
+
+namespace {
+
+// One location per checked operation, so a report names the failing step.
+enum Where : std::uint32_t {
+  kColourOpen = 0x00B10001,
+  kColourSeek = 0x00B10002,
+  kColourRead = 0x00B10003,
+  kColourClose = 0x00B10004,
+  kMaskedColourOpen = 0x00B10011,
+  kMaskOpen = 0x00B10012,
+  kMaskedColourSeek = 0x00B10013,
+  kMaskSeek = 0x00B10014,
+  kMaskedColourRead = 0x00B10015,
+  kMaskRead = 0x00B10016,
+  kMaskedColourClose = 0x00B10017,
+  kMaskClose = 0x00B10018,
+};
+
+// Stops the program when a file operation left a non-zero code.
+void check(int code, Where where, const char* action, const std::string& path) {
+  if (code == 0) return;
+  const std::string reason = "bmp: cannot " + std::string(action) + " '" + path + "': " + file_error_text(code);
+  fatal_stop(static_cast<std::uint32_t>(code), where, reason.c_str());
+}
+
+}  // namespace
+
+std::uint32_t load_texture(const std::string& path, UploadTexels upload_rgb) {
+  FileHandle file;
+  check(file_open(path.c_str(), file), kColourOpen, "open", path);
+  check(file_seek(file, kColourDataOffset), kColourSeek, "position in", path);
+  std::vector<std::uint8_t> pixels(kColourDataBytes);
+  check(file_read(file, pixels.data(), pixels.size()), kColourRead, "read", path);
+  bgr_to_rgb(pixels.data(), kBitmapPixels);
+  const std::uint32_t name = upload_rgb(pixels.data());
+  pixels = {};
+  check(file_close(file), kColourClose, "close", path);
+  return name;
+}
+
+std::uint32_t load_masked_texture(const std::string& colour_path, const std::string& mask_path,
+                                  UploadTexels upload_rgba) {
+  std::vector<std::uint8_t> rgba(kRgbaBytes), colour(kColourDataBytes), mask(kMaskDataBytes);
+  FileHandle colour_file, mask_file;
+  check(file_open(colour_path.c_str(), colour_file), kMaskedColourOpen, "open", colour_path);
+  check(file_open(mask_path.c_str(), mask_file), kMaskOpen, "open", mask_path);
+  check(file_seek(colour_file, kColourDataOffset), kMaskedColourSeek, "position in", colour_path);
+  check(file_seek(mask_file, kMaskDataOffset), kMaskSeek, "position in", mask_path);
+  check(file_read(colour_file, colour.data(), colour.size()), kMaskedColourRead, "read", colour_path);
+  check(file_read(mask_file, mask.data(), mask.size()), kMaskRead, "read", mask_path);
+  check(file_close(colour_file), kMaskedColourClose, "close", colour_path);
+  check(file_close(mask_file), kMaskClose, "close", mask_path);
+  assemble_rgba(colour.data(), mask.data(), rgba.data(), kBitmapPixels);
+  return upload_rgba(rgba.data());
+}
+
+std::string data_path(const std::string& directory, const char* name) {
+  if (directory.empty()) return name;
+  return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
+}  // namespace ovu

@@ -1,0 +1,170 @@
+#include "app/demo.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/bitmap_loader.h"
+#include "app/png_image.h"
+#include "core/fpu.h"
+#include "core/frame_loop.h"
+#include "core/random.h"
+#include "core/water.h"
+#include "gl/scene.h"
+#include "gl/texture.h"
+#include "platform/file.h"
+#include "platform/platform.h"
+#include "platform/stop.h"
+
+namespace ovu {
+
+namespace {
+
+constexpr const char* kEnvironmentMap = "CHRMWARP.bmp";
+constexpr const char* kIntroImage = "vo.bmp";
+constexpr const char* kIntroMask = "vomask.bmp";
+
+enum Where : std::uint32_t {
+  kWhereWindow = 0x00D10001,
+  kWhereScreenshot = 0x00D10002,
+  kWhereDump = 0x00D10003,
+};
+
+// Real milliseconds, or a virtual clock where frame n sees n x step.
+class TickSource {
+public:
+  explicit TickSource(int fixed_step_ms) : step_(static_cast<std::uint32_t>(fixed_step_ms)) {}
+  std::uint32_t start() { return step_ == 0 ? platform_ticks_ms() : 0; }
+  std::uint32_t next() {
+    if (step_ == 0) return platform_ticks_ms();
+    virtual_ms_ += step_;  // wraps like a real counter; the loop accumulates in 64 bits
+    return virtual_ms_;
+  }
+
+private:
+  std::uint32_t step_;
+  std::uint32_t virtual_ms_ = 0;
+};
+
+struct Demo {
+  const Options& options;
+  WindowInfo window;
+  std::unique_ptr<Water> water;
+  std::uint32_t intro_texture = 0;
+};
+
+// What the frame loop draws to, flushes and presents.
+struct GlOutput {
+  Demo& demo;
+  std::uint64_t frame = 0;
+
+  void render(const FrameView& view) { render_frame(*demo.water, demo.intro_texture, view, demo.options.intro); }
+
+  void flush() {
+    flush_frame();
+    ++frame;
+    const bool last = demo.options.frames != 0 && frame == static_cast<std::uint64_t>(demo.options.frames);
+    if (last && !demo.options.screenshot.empty()) save_screenshot();
+  }
+
+  void swap() { platform_swap(); }
+
+  void save_screenshot() {
+    const auto png = encode_png(read_back_buffer(demo.window.width, demo.window.height), demo.window.width,
+                                demo.window.height);
+    const int code = write_file_replacing(demo.options.screenshot, png.data(), png.size());
+    if (code != 0) {
+      const std::string reason = "png: cannot write '" + demo.options.screenshot + "': " + file_error_text(code);
+      fatal_stop(static_cast<std::uint32_t>(code), kWhereScreenshot, reason.c_str());
+    }
+  }
+};
+
+void log_setup(const Demo& demo) {
+  std::fprintf(stderr, "gl: %s\n", gl_description().c_str());
+  std::fprintf(stderr, "gl: depth buffer %d bits\n", demo.window.depth_bits);
+  std::fprintf(stderr, "window: %d x %d\n", demo.window.width, demo.window.height);
+  std::fprintf(stderr, "fpu: control word 0x%04X\n", static_cast<unsigned>(fpu_control()));
+}
+
+void open_window(Demo& demo) {
+  WindowRequest request;
+  request.windowed = demo.options.windowed;
+  request.width = demo.options.width;
+  request.height = demo.options.height;
+  request.vsync = demo.options.vsync;
+  std::string reason;
+  if (!platform_open(request, demo.window, reason)) fatal_stop(kCodeNoWindow, kWhereWindow, reason.c_str());
+  apply_window_size(demo.window.width, demo.window.height);
+}
+
+void init_scene(Demo& demo) {
+  init_scene_state();
+  const std::string& dir = demo.options.data_dir;
+  // The texture first: a missing file stops before the field is allocated.
+  const std::uint32_t environment = load_texture(data_path(dir, kEnvironmentMap), upload_rgb_texture);
+  demo.water = std::make_unique<Water>(process_random(), environment);
+  demo.intro_texture =
+      load_masked_texture(data_path(dir, kIntroImage), data_path(dir, kIntroMask), upload_rgba_texture);
+}
+
+// One waiting event; true when it ends the program.
+bool handle_event(Demo& demo, const PlatformEvent& event) {
+  switch (event.kind) {
+    case PlatformEvent::Key:
+    case PlatformEvent::Quit: return true;
+    case PlatformEvent::Resize:
+      demo.window.width = event.width;
+      demo.window.height = event.height;
+      apply_window_size(event.width, event.height);
+      return false;
+    default: return false;  // system keys and the rest change nothing
+  }
+}
+
+void write_dump(const Demo& demo) {
+  const auto bytes = field_bytes(*demo.water);
+  const int code = write_file_replacing(demo.options.dump_water, bytes.data(), bytes.size());
+  if (code != 0) {
+    const std::string reason = "dump: cannot write '" + demo.options.dump_water + "': " + file_error_text(code);
+    fatal_stop(static_cast<std::uint32_t>(code), kWhereDump, reason.c_str());
+  }
+}
+
+}  // namespace
+
+int run_demo(const Options& options) {
+  Demo demo{options, {}, nullptr, 0};
+  open_window(demo);
+  if (options.verbose) log_setup(demo);
+  init_scene(demo);
+
+  FrameLoop loop(*demo.water, process_random());
+  TickSource ticks(options.fixed_step_ms);
+  loop.start(ticks.start());
+  platform_hide_cursor();
+  GlOutput output{demo};
+
+  const auto started = std::chrono::steady_clock::now();
+  for (;;) {
+    PlatformEvent event;
+    bool ending = false;
+    while (!ending && platform_poll(event)) ending = handle_event(demo, event);
+    if (ending) break;
+    loop.frame(ticks.next(), output);
+    if (options.frames != 0 && loop.frames() == static_cast<std::uint64_t>(options.frames)) break;
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+  platform_close();
+
+  if (!options.dump_water.empty()) write_dump(demo);
+  if (options.fps) {
+    const double seconds = elapsed.count();
+    std::fprintf(stderr, "fps: %llu frames in %.3f s: %.1f fps\n", static_cast<unsigned long long>(loop.frames()),
+                 seconds, seconds > 0 ? static_cast<double>(loop.frames()) / seconds : 0.0);
+  }
+  return 0;
+}
+
+}  // namespace ovu

@@ -1,0 +1,62 @@
+#include "core/intro.h"
+
+#include <cmath>
+
+#include "core/numeric.h"
+
+namespace ovu {
+
+namespace {
+
+constexpr float kFadeInEnd = 2.0f;
+constexpr float kDissolveStart = 5.0f;
+constexpr float kDissolveLength = 5.0f;
+constexpr Extended kMaxWobble = 0.04L;  // just over 20 texels of the 512-texel image
+
+// The phase depends on column OR row only, so a grid has 32 distinct phases
+// (columns 0..30, rows 0..29); their sines are worked out once per frame.
+constexpr int kPhaseCount = 32;
+
+struct Swing {
+  Extended sin, cos;
+};
+
+Swing swing(int phase_index, float seconds) {
+  const Extended phase = Extended(phase_index) + seconds;
+  return {std::sin(phase), std::cos(phase)};
+}
+
+IntroVertex make_vertex(int column, int row, float wobble, const Swing& sw) {
+  const Extended u = Extended(column) / kIntroGrid;
+  const Extended v = Extended(row) / kIntroGrid;
+  return IntroVertex{to_single(u + wobble * sw.sin), to_single(v + wobble * sw.cos),
+                     to_single(u - 0.5L), to_single(v - 0.5L)};
+}
+
+}  // namespace
+
+IntroFade intro_fade(float seconds) {
+  if (seconds < kFadeInEnd) return {to_single(Extended(seconds) / 2), 0.0f};
+  if (seconds < kDissolveStart) return {1.0f, 0.0f};
+  const float f = to_single((Extended(seconds) - kDissolveStart) / kDissolveLength);
+  return {to_single(1 - Extended(f)), to_single(kMaxWobble * f)};
+}
+
+IntroVertex intro_vertex(int column, int row, float seconds, float wobble) {
+  return make_vertex(column, row, wobble, swing(column | row, seconds));
+}
+
+void intro_grid(float seconds, float wobble, IntroGrid& grid) {
+  Swing swings[kPhaseCount];
+  for (int p = 0; p < kPhaseCount; ++p) swings[p] = swing(p, seconds);
+  for (int i = 0; i < kIntroGrid; ++i) {
+    for (int row = 0; row < kIntroGrid; ++row) {
+      for (int k = 0; k < 2; ++k) {
+        const int column = i + k;
+        grid[i][2 * row + k] = make_vertex(column, row, wobble, swings[column | row]);
+      }
+    }
+  }
+}
+
+}  // namespace ovu

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+
+namespace ovu {
+
+// The title overlay of the first ten seconds: fade in until 2 s, hold until
+// 5 s, then fade out while its texture coordinates wobble, gone from 10 s.
+inline constexpr float kIntroEnd = 10.0f;
+inline constexpr int kIntroGrid = 30;
+
+struct IntroFade {
+  float alpha;
+  float wobble;
+};
+
+inline bool intro_visible(float seconds) { return !(seconds >= kIntroEnd); }
+
+IntroFade intro_fade(float seconds);
+
+struct IntroVertex {
+  float s, t;  // texture coordinate
+  float x, y;  // position before the overlay's scale by 2
+};
+
+// Strip i holds columns i and i + 1 for rows 0 .. 29: 60 vertices, in the
+// order they are sent.
+using IntroStrip = std::array<IntroVertex, 2 * kIntroGrid>;
+using IntroGrid = std::array<IntroStrip, kIntroGrid>;
+
+IntroVertex intro_vertex(int column, int row, float seconds, float wobble);
+
+void intro_grid(float seconds, float wobble, IntroGrid& grid);
+
+}  // namespace ovu

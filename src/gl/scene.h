@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/frame_loop.h"
+#include "core/water.h"
+
+namespace ovu {
+
+// The fixed state of the whole run: light, lighting model, depth test, fog
+// and the clear colour. Needs a current context.
+void init_scene_state();
+
+// Viewport and the 50-degree perspective for a new window size. A height of
+// 0 counts as 1; the projection matrix is left selected.
+void apply_window_size(int width, int height);
+
+// One frame: clear, camera, light, the water and ball, then the overlay.
+void render_frame(Water& water, std::uint32_t intro_texture, const FrameView& view, bool with_intro);
+
+void flush_frame();
+
+// The back buffer as RGB rows, top row first.
+std::vector<std::uint8_t> read_back_buffer(int width, int height);
+
+// Vendor, renderer and version, for the log.
+std::string gl_description();
+
+}  // namespace ovu

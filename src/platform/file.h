@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace ovu {
+
+// Read-only access to the bitmap files. Each operation returns 0 or a
+// non-zero code: the platform's own error number of the failed call, or
+// kCodeShortRead when the file ends before the requested count.
+struct FileHandle {
+  std::intptr_t value = -1;
+};
+
+int file_open(const char* path, FileHandle& file);
+int file_seek(FileHandle file, std::uint32_t offset);
+int file_read(FileHandle file, void* buffer, std::size_t count);
+int file_close(FileHandle file);
+
+// Writes a whole file under a temporary name beside `path` and renames it
+// into place, so an interrupted run never leaves a truncated file there.
+// Returns 0 or the platform's error number.
+int write_file_replacing(const std::string& path, const void* data, std::size_t size);
+
+// Whether write_file_replacing could create `path`: 0 or an error number.
+int check_writable(const std::string& path);
+
+// A readable reason for a code the operations above returned.
+std::string file_error_text(int code);
+
+}  // namespace ovu

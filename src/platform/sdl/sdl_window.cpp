@@ -1,0 +1,154 @@
+// The window, GL context and events through SDL2 (X11 and Wayland).
+// Depends on SDL2 with its OpenGL support; the context is a compatibility
+// one so that fixed-function GL 1.1 works. Known limit: without a window
+// manager (as under Xvfb) "maximised" means created at the usable bounds.
+
+#include <SDL.h>
+
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/stop.h"
+
+namespace ovu {
+
+namespace {
+
+struct Backend {
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+};
+
+Backend g_backend;
+
+// Deepest first; fewer depth bits still draw the scene.
+constexpr int kDepthChoices[] = {32, 24, 16};
+
+void set_context_attributes(int depth_bits) {
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+}
+
+SDL_Window* create_window(const WindowRequest& request) {
+  if (request.windowed)
+    return SDL_CreateWindow("ovu", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
+                            request.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+  // Borderless and maximised; created at the usable bounds as well, since
+  // without a window manager nothing would maximise it.
+  SDL_Rect bounds{0, 0, 640, 480};
+  SDL_GetDisplayUsableBounds(0, &bounds);
+  return SDL_CreateWindow("ovu", bounds.x, bounds.y, bounds.w, bounds.h,
+                          SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_MAXIMIZED);
+}
+
+PlatformEvent resize_event(int width, int height) {
+  PlatformEvent event;
+  event.kind = PlatformEvent::Resize;
+  event.width = width;
+  event.height = height;
+  return event;
+}
+
+PlatformEvent drawable_resize() {
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(g_backend.window, &width, &height);
+  return resize_event(width, height);
+}
+
+// Keys that arrive on the reference platform as system keys (anything with
+// Alt held, and F10) do not end the program; Alt+F4 is a close request.
+PlatformEvent key_event(const SDL_KeyboardEvent& key) {
+  PlatformEvent event;
+  const bool alt = (key.keysym.mod & KMOD_ALT) != 0 || key.keysym.sym == SDLK_LALT ||
+                   key.keysym.sym == SDLK_RALT;
+  if (alt && key.keysym.sym == SDLK_F4)
+    event.kind = PlatformEvent::Quit;
+  else if (alt || key.keysym.sym == SDLK_F10)
+    event.kind = PlatformEvent::SystemKey;
+  else
+    event.kind = PlatformEvent::Key;
+  return event;
+}
+
+bool translate(const SDL_Event& sdl, PlatformEvent& event) {
+  switch (sdl.type) {
+    case SDL_QUIT: event.kind = PlatformEvent::Quit; return true;
+    case SDL_KEYDOWN: event = key_event(sdl.key); return true;
+    case SDL_WINDOWEVENT:
+      switch (sdl.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: event.kind = PlatformEvent::Quit; return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED: event = drawable_resize(); return true;
+        case SDL_WINDOWEVENT_MINIMIZED: event = resize_event(0, 0); return true;
+        default: return false;
+      }
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+  // SDL takes the X11 window class from the environment, not from its hint.
+  setenv("SDL_VIDEO_X11_WMCLASS", "wc", 1);
+  // Our own handlers give Ctrl+C its runtime-error code and SIGTERM its close.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
+    return false;
+  }
+  for (int depth : kDepthChoices) {
+    set_context_attributes(depth);
+    g_backend.window = create_window(request);
+    if (g_backend.window == nullptr) continue;
+    g_backend.context = SDL_GL_CreateContext(g_backend.window);
+    if (g_backend.context != nullptr) break;
+    SDL_DestroyWindow(g_backend.window);
+    g_backend.window = nullptr;
+  }
+  if (g_backend.context == nullptr) {
+    reason = std::string("sdl: cannot create a window with a GL context: ") + SDL_GetError();
+    SDL_Quit();
+    return false;
+  }
+  SDL_GL_MakeCurrent(g_backend.window, g_backend.context);
+  SDL_GL_SetSwapInterval(request.vsync ? 1 : 0);
+  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
+  SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
+  return true;
+}
+
+bool platform_poll(PlatformEvent& event) {
+  if (termination_requested()) {
+    event = PlatformEvent{};
+    event.kind = PlatformEvent::Quit;
+    return true;
+  }
+  SDL_Event sdl;
+  while (SDL_PollEvent(&sdl)) {
+    if (translate(sdl, event)) return true;
+  }
+  return false;
+}
+
+std::uint32_t platform_ticks_ms() { return SDL_GetTicks(); }
+
+void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+void platform_swap() { SDL_GL_SwapWindow(g_backend.window); }
+
+void platform_close() {
+  SDL_GL_MakeCurrent(g_backend.window, nullptr);
+  SDL_GL_DeleteContext(g_backend.context);
+  SDL_DestroyWindow(g_backend.window);
+  g_backend = Backend{};
+  SDL_Quit();
+}
+
+}  // namespace ovu
