@@ -7,14 +7,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 
 extern char** environ;
 
 namespace ovu::test {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 std::vector<std::string> child_environment(const ChildOptions& options) {
   std::vector<std::string> env;
@@ -30,23 +30,25 @@ std::vector<std::string> child_environment(const ChildOptions& options) {
   return env;
 }
 
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (auto& s : strings) out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
 }  // namespace
 
-ChildResult run_child(const std::vector<std::string>& argv, const ChildOptions& options) {
-  ChildResult result;
+Child::Child(const std::vector<std::string>& argv, const ChildOptions& options)
+    : timeout_seconds_(options.timeout_seconds) {
   int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
-
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return;
   std::vector<std::string> env = child_environment(options);
-  std::vector<char*> env_ptrs, arg_ptrs;
-  for (auto& e : env) env_ptrs.push_back(e.data());
-  env_ptrs.push_back(nullptr);
   std::vector<std::string> args = argv;
-  for (auto& a : args) arg_ptrs.push_back(a.data());
-  arg_ptrs.push_back(nullptr);
+  std::vector<char*> env_ptrs = pointers(env), arg_ptrs = pointers(args);
 
-  const pid_t pid = fork();
-  if (pid == 0) {
+  pid_ = fork();
+  if (pid_ == 0) {
     setpgid(0, 0);
     const int null_in = open("/dev/null", O_RDONLY);
     dup2(null_in, STDIN_FILENO);
@@ -60,42 +62,79 @@ ChildResult run_child(const std::vector<std::string>& argv, const ChildOptions& 
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
+  out_fd_ = out_pipe[0];
+  err_fd_ = err_pipe[0];
+}
 
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(static_cast<long>(options.timeout_seconds * 1000));
-  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open_count = 2;
-  while (open_count > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.timed_out = true;
-      kill(-pid, SIGKILL);
-      break;
-    }
-    if (poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_count;
-      }
+Child::~Child() {
+  if (pid_ > 0 && !reaped_) {
+    kill(-pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (out_fd_ >= 0) close(out_fd_);
+  if (err_fd_ >= 0) close(err_fd_);
+}
+
+void Child::drain(int timeout_ms) {
+  pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
+  if (poll(fds, 2, timeout_ms) <= 0) return;
+  int* fd_of[2] = {&out_fd_, &err_fd_};
+  std::string* sink[2] = {&result_.out, &result_.err};
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+    char buffer[4096];
+    const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+    if (got > 0) {
+      sink[i]->append(buffer, static_cast<std::size_t>(got));
+    } else {
+      close(*fd_of[i]);
+      *fd_of[i] = -1;
     }
   }
-  for (auto& fd : fds)
-    if (fd.fd >= 0) close(fd.fd);
+}
 
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  return result;
+bool Child::still_running_after(double seconds) {
+  if (pid_ <= 0 || reaped_) return false;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+  while (Clock::now() < deadline) {
+    if (waitpid(pid_, &status_, WNOHANG) == pid_) {
+      reaped_ = true;
+      return false;
+    }
+    drain(10);
+    if (out_fd_ < 0 && err_fd_ < 0) usleep(10000);
+  }
+  return true;
+}
+
+void Child::signal(int number) {
+  if (pid_ > 0 && !reaped_) kill(pid_, number);
+}
+
+ChildResult Child::wait() {
+  if (pid_ <= 0) return result_;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long>(timeout_seconds_ * 1000));
+  while (out_fd_ >= 0 || err_fd_ >= 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      result_.timed_out = true;
+      kill(-pid_, SIGKILL);
+      break;
+    }
+    drain(static_cast<int>(left));
+  }
+  if (!reaped_) {
+    waitpid(pid_, &status_, 0);
+    reaped_ = true;
+  }
+  if (WIFEXITED(status_)) result_.exit_code = WEXITSTATUS(status_);
+  if (WIFSIGNALED(status_)) result_.signal = WTERMSIG(status_);
+  return result_;
+}
+
+ChildResult run_child(const std::vector<std::string>& argv, const ChildOptions& options) {
+  Child child(argv, options);
+  return child.wait();
 }
 
 }  // namespace ovu::test

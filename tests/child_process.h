@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -20,8 +22,34 @@ struct ChildOptions {
   std::vector<std::string> env_unset; // names removed
 };
 
-// Runs argv[0] with its arguments, no standard input, both outputs captured.
-// A child that outlives the timeout is killed and reported as timed out.
+// A child started with no standard input and both outputs captured.
+class Child {
+public:
+  Child(const std::vector<std::string>& argv, const ChildOptions& options = {});
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // Still running after waiting up to `seconds` for it to end?
+  bool still_running_after(double seconds);
+  void signal(int number);
+  // Waits for the end; a child that outlives the timeout is killed and
+  // reported as timed out.
+  ChildResult wait();
+
+private:
+  void drain(int timeout_ms);
+
+  pid_t pid_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  double timeout_seconds_;
+  bool reaped_ = false;
+  int status_ = 0;
+  ChildResult result_;
+};
+
 ChildResult run_child(const std::vector<std::string>& argv, const ChildOptions& options = {});
 
 }  // namespace ovu::test

@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "platform/stop.h"
@@ -44,6 +45,10 @@ SDL_Window* create_window(const WindowRequest& request) {
   SDL_GetDisplayUsableBounds(0, &bounds);
   return SDL_CreateWindow("ovu", bounds.x, bounds.y, bounds.w, bounds.h,
                           SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_MAXIMIZED);
+}
+
+bool shows_pixels(const char* driver) {
+  return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }
 
 PlatformEvent resize_event(int width, int height) {
@@ -101,6 +106,14 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
+    return false;
+  }
+  // Without a display SDL falls back to drivers that show nothing; running
+  // on unseen would look like success. Asked for by name, they are fine.
+  if (!shows_pixels(SDL_GetCurrentVideoDriver()) && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+    reason = std::string("sdl: no display to open a window on (video driver '") + SDL_GetCurrentVideoDriver() +
+             "'; is DISPLAY or WAYLAND_DISPLAY set?)";
+    SDL_Quit();
     return false;
   }
   for (int depth : kDepthChoices) {

@@ -1,0 +1,123 @@
+// Bitmap file access on Windows through CreateFileA and friends; codes are
+// GetLastError's. Files are opened for reading with read sharing only, so a
+// read-only file or medium loads. Only disk files are read: a console, pipe
+// or device under a bitmap's name is refused instead of blocking.
+// Known limit: names are in the ANSI code page, as the A functions take them.
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/file.h"
+#include "platform/stop.h"
+
+namespace ovu {
+
+namespace {
+
+constexpr int kCodeNotAFile = ERROR_BAD_FILE_TYPE;
+
+HANDLE to_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
+
+int last_error() {
+  const DWORD code = GetLastError();
+  return code != 0 ? static_cast<int>(code) : static_cast<int>(ERROR_GEN_FAILURE);
+}
+
+std::string temporary_name(const std::string& path) {
+  return path + ".tmp-" + std::to_string(GetCurrentProcessId());
+}
+
+bool is_directory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int create_exclusive(const std::string& path, HANDLE& handle) {
+  if (is_directory(path)) return ERROR_ACCESS_DENIED;
+  handle = CreateFileA(temporary_name(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  return handle == INVALID_HANDLE_VALUE ? last_error() : 0;
+}
+
+}  // namespace
+
+int file_open(const char* path, FileHandle& file) {
+  const HANDLE handle =
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return last_error();
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return kCodeNotAFile;
+  }
+  file.value = reinterpret_cast<std::intptr_t>(handle);
+  return 0;
+}
+
+int file_seek(FileHandle file, std::uint32_t offset) {
+  // Positioning past the end is allowed; the read then comes up short.
+  // All ones is also a valid low part, so the error code decides.
+  SetLastError(NO_ERROR);
+  const DWORD at = SetFilePointer(to_handle(file), static_cast<LONG>(offset), nullptr, FILE_BEGIN);
+  if (at == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return last_error();
+  return 0;
+}
+
+int file_read(FileHandle file, void* buffer, std::size_t count) {
+  auto* at = static_cast<unsigned char*>(buffer);
+  while (count > 0) {
+    const DWORD want = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
+    DWORD got = 0;
+    if (!ReadFile(to_handle(file), at, want, &got, nullptr)) return last_error();
+    if (got == 0) return static_cast<int>(kCodeShortRead);
+    at += got;
+    count -= got;
+  }
+  return 0;
+}
+
+int file_close(FileHandle file) { return CloseHandle(to_handle(file)) ? 0 : last_error(); }
+
+int write_file_replacing(const std::string& path, const void* data, std::size_t size) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (const int code = create_exclusive(path, handle); code != 0) return code;
+  const std::string temporary = temporary_name(path);
+  const auto* at = static_cast<const unsigned char*>(data);
+  int code = 0;
+  while (size > 0 && code == 0) {
+    const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD done = 0;
+    if (!WriteFile(handle, at, want, &done, nullptr)) {
+      code = last_error();
+    } else {
+      at += done;
+      size -= done;
+    }
+  }
+  if (!CloseHandle(handle) && code == 0) code = last_error();
+  if (code == 0 && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) code = last_error();
+  if (code != 0) DeleteFileA(temporary.c_str());
+  return code;
+}
+
+int check_writable(const std::string& path) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (const int code = create_exclusive(path, handle); code != 0) return code;
+  CloseHandle(handle);
+  DeleteFileA(temporary_name(path).c_str());
+  return 0;
+}
+
+std::string file_error_text(int code) {
+  if (code == static_cast<int>(kCodeShortRead)) return "file is too short";
+  if (code == kCodeNotAFile) return "not a regular file";
+  char text[256] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+    message.pop_back();
+  return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+}  // namespace ovu
