@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils apitrace
 )
 
 if [[ "${1:-}" == "--list" ]]; then
