@@ -13,3 +13,17 @@ if(OVU_SANITIZE)
     -fsanitize=${OVU_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(ovu_flags INTERFACE -fsanitize=${OVU_SANITIZE})
 endif()
+
+if(WIN32)
+  # The exe must start on a bare Windows: no libgcc, libstdc++ or winpthread
+  # DLL beside it. -static takes winpthread too; system DLLs stay imports.
+  target_link_options(ovu_flags INTERFACE -static-libgcc -static-libstdc++ -static)
+  target_compile_definitions(ovu_flags INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # float and double in SSE registers as on x86-64, so every store rounds
+    # where the code says and the 32-bit build computes the same fields;
+    # long double stays x87. Realigning the stack keeps SSE spills safe in
+    # callbacks that Windows enters with a 4-byte aligned stack.
+    target_compile_options(ovu_flags INTERFACE -msse2 -mfpmath=sse -mstackrealign)
+  endif()
+endif()

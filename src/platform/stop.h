@@ -18,8 +18,18 @@ void install_fault_handlers();
 bool termination_requested();
 
 // Codes of the runtime-error line.
-inline constexpr std::uint32_t kCodeOutOfMemory = 203;
-inline constexpr std::uint32_t kCodeShortRead = 100;
 inline constexpr std::uint32_t kCodeNoWindow = 1;
+inline constexpr std::uint32_t kCodeShortRead = 100;
+inline constexpr std::uint32_t kCodeOutOfMemory = 203;
+// Processor faults and interrupts, the same on every platform.
+inline constexpr std::uint32_t kCodeIntegerDivide = 200;
+inline constexpr std::uint32_t kCodeArrayBounds = 201;
+inline constexpr std::uint32_t kCodeStackOverflow = 202;
+inline constexpr std::uint32_t kCodeIntegerOverflow = 215;
+inline constexpr std::uint32_t kCodeAccessViolation = 216;
+inline constexpr std::uint32_t kCodeInterrupt = 217;
+inline constexpr std::uint32_t kCodePrivileged = 218;
+inline constexpr std::uint32_t kCodeOtherFault = 255;
+inline constexpr std::uint32_t kWhereInterrupt = 0x00C7C217;
 
 }  // namespace ovu

@@ -23,15 +23,6 @@ namespace ovu {
 
 namespace {
 
-constexpr std::uint32_t kCodeIntegerDivide = 200;
-constexpr std::uint32_t kCodeStackOverflow = 202;
-constexpr std::uint32_t kCodeIntegerOverflow = 215;
-constexpr std::uint32_t kCodeAccessViolation = 216;
-constexpr std::uint32_t kCodeInterrupt = 217;
-constexpr std::uint32_t kCodePrivileged = 218;
-constexpr std::uint32_t kCodeOtherFault = 255;
-constexpr std::uint32_t kWhereInterrupt = 0x00C7C217;
-
 // A fault this close to the stack pointer is the stack running out.
 constexpr std::uintptr_t kStackSlack = 64 * 1024;
 

@@ -56,9 +56,11 @@ int file_open(const char* path, FileHandle& file) {
 
 int file_seek(FileHandle file, std::uint32_t offset) {
   // Positioning past the end is allowed; the read then comes up short.
-  // All ones is also a valid low part, so the error code decides.
+  // With a high part the offset counts as unsigned, as on other systems;
+  // all ones is then also a valid result, so the error code decides.
+  LONG high = 0;
   SetLastError(NO_ERROR);
-  const DWORD at = SetFilePointer(to_handle(file), static_cast<LONG>(offset), nullptr, FILE_BEGIN);
+  const DWORD at = SetFilePointer(to_handle(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
   if (at == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return last_error();
   return 0;
 }

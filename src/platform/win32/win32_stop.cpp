@@ -17,15 +17,6 @@ namespace ovu {
 
 namespace {
 
-constexpr std::uint32_t kCodeIntegerDivide = 200;
-constexpr std::uint32_t kCodeArrayBounds = 201;
-constexpr std::uint32_t kCodeStackOverflow = 202;
-constexpr std::uint32_t kCodeIntegerOverflow = 215;
-constexpr std::uint32_t kCodeAccessViolation = 216;
-constexpr std::uint32_t kCodeInterrupt = 217;
-constexpr std::uint32_t kCodePrivileged = 218;
-constexpr std::uint32_t kCodeOtherFault = 255;
-constexpr std::uint32_t kWhereInterrupt = 0x00C7C217;
 constexpr std::uint32_t kWhereAbort = 0x00AB0255;
 
 // Room the stack keeps for the filter once an overflow has used up the rest.
@@ -97,6 +88,26 @@ LONG WINAPI on_fault(EXCEPTION_POINTERS* info) {
   end_process(code);
 }
 
+// Faults that nothing may handle are reported before the frame handlers are
+// searched. After a stack overflow that search and the unhandled-exception
+// filter need more stack than is left; and the C runtime's handler around
+// main resumes integer overflow and bounds faults and ends a Ctrl+C exit
+// silently. Uses a few hundred bytes of stack at most.
+LONG WINAPI on_first_chance(EXCEPTION_POINTERS* info) {
+  const EXCEPTION_RECORD* record = info->ExceptionRecord;
+  switch (record->ExceptionCode) {
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case STATUS_CONTROL_C_EXIT: break;
+    default: return EXCEPTION_CONTINUE_SEARCH;
+  }
+  const std::uint32_t code = fault_code(record->ExceptionCode);
+  write_error_line(code, fault_location(record->ExceptionAddress));
+  write_reason("fault: unrecoverable processor fault");
+  end_process(code);
+}
+
 // Runs on a thread of its own that the system starts for the event.
 BOOL WINAPI on_console_event(DWORD event) {
   switch (event) {
@@ -138,6 +149,7 @@ void install_fault_handlers() {
   SetThreadStackGuarantee(&guarantee);
   // No error boxes: a fault is reported on the console and nowhere else.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  AddVectoredExceptionHandler(1, on_first_chance);
   SetUnhandledExceptionFilter(on_fault);
   SetConsoleCtrlHandler(on_console_event, TRUE);
   std::signal(SIGABRT, on_abort);

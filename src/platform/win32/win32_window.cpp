@@ -1,0 +1,283 @@
+// The window, its WGL context and the message pump on Windows (user32, gdi32,
+// opengl32). The window procedure owns the context: it is made current in
+// WM_CREATE and torn down by the first key-down or close request, after which
+// the pump's WM_QUIT is the Quit event. Known limit: one window per process,
+// and a format with fewer depth bits than asked for is used as it comes.
+// In a screensaver preview (/p) the window is a child of the host's one.
+
+#include <windows.h>
+#include <windowsx.h>
+
+#include <deque>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/stop.h"
+
+namespace ovu {
+
+namespace {
+
+constexpr const char* kClassName = "wc";
+constexpr const char* kTitle = "ovu";
+constexpr DWORD kFullStyle = WS_POPUP | WS_MINIMIZE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr DWORD kWindowedStyle = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr BYTE kColourBits = 24;
+constexpr BYTE kDepthBits = 32;
+
+struct Backend {
+  HINSTANCE instance = nullptr;
+  HWND window = nullptr;
+  HDC dc = nullptr;
+  HGLRC context = nullptr;
+  bool live = false;       // context current, not yet torn down
+  bool quit_seen = false;  // GetMessageA has returned 0
+  HWND host = nullptr;     // the preview window we are a child of; its keys are the host's
+  bool pointer_events = false;
+  MSG message{};           // the one record every pump call uses
+  std::deque<PlatformEvent> events;
+};
+
+Backend g_backend;
+
+// Zeroed first, so no alpha, accumulation, stencil or auxiliary buffers are asked for.
+PIXELFORMATDESCRIPTOR pixel_format_request() {
+  PIXELFORMATDESCRIPTOR request;
+  static_assert(sizeof request == 40);
+  ZeroMemory(&request, sizeof request);
+  request.nSize = sizeof request;
+  request.nVersion = 1;
+  request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  request.iPixelType = PFD_TYPE_RGBA;
+  request.cColorBits = kColourBits;
+  request.cDepthBits = kDepthBits;
+  request.iLayerType = PFD_MAIN_PLANE;
+  return request;
+}
+
+// WM_CREATE. Nothing is tested here; platform_open looks at the outcome.
+void attach_context(HWND window) {
+  g_backend.dc = GetDC(window);
+  const PIXELFORMATDESCRIPTOR request = pixel_format_request();
+  const int format = ChoosePixelFormat(g_backend.dc, &request);
+  SetPixelFormat(g_backend.dc, format, &request);
+  g_backend.context = wglCreateContext(g_backend.dc);
+  g_backend.live = wglMakeCurrent(g_backend.dc, g_backend.context) != FALSE;
+}
+
+// The order matters to drivers: context before DC before window.
+void release_context(HWND window) {
+  g_backend.live = false;
+  wglMakeCurrent(nullptr, nullptr);
+  wglDeleteContext(g_backend.context);
+  ReleaseDC(window, g_backend.dc);
+}
+
+// WM_CLOSE and WM_KEYDOWN. WM_DESTROY inside DestroyWindow posts the quit message.
+void tear_down(HWND window) {
+  release_context(window);
+  DestroyWindow(window);
+}
+
+// Windows writes handles for screensavers as 32-bit numbers; on 64-bit
+// systems a handle is that number sign-extended.
+HWND handle_from(std::uint32_t id) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(id))); }
+
+void report(PlatformEvent::Kind kind, LPARAM lparam) {
+  if (!g_backend.pointer_events) return;
+  PlatformEvent event;
+  event.kind = kind;
+  event.x = GET_X_LPARAM(lparam);
+  event.y = GET_Y_LPARAM(lparam);
+  g_backend.events.push_back(event);
+}
+
+// Every size report reaches the portable size rule, the ones sent while the
+// window is created and shown included; the rule itself makes height 0 into 1.
+void report_size(LPARAM lparam) {
+  PlatformEvent event;
+  event.kind = PlatformEvent::Resize;
+  event.width = LOWORD(lparam);
+  event.height = HIWORD(lparam);
+  g_backend.events.push_back(event);
+}
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE: attach_context(window); return 0;
+    case WM_DESTROY:
+      // A host that closes its preview destroys us with it.
+      if (g_backend.live) release_context(window);
+      PostQuitMessage(0);
+      return 0;
+    case WM_SIZE:
+      if (g_backend.live) report_size(lparam);
+      return 0;
+    case WM_KEYDOWN:
+      if (g_backend.host != nullptr) return DefWindowProcA(window, message, wparam, lparam);
+      [[fallthrough]];
+    case WM_CLOSE:
+      if (g_backend.live) tear_down(window);
+      return 0;
+    case WM_MOUSEMOVE:
+      report(PlatformEvent::Pointer, lparam);
+      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      report(PlatformEvent::Click, lparam);
+      return DefWindowProcA(window, message, wparam, lparam);
+    // System keys (Alt held, F10) go on to the default handling, which turns
+    // Alt+F4 into WM_CLOSE and leaves the rest alone.
+    default: return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
+void register_class() {
+  WNDCLASSA record{};
+  record.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+  record.lpfnWndProc = window_procedure;
+  record.cbClsExtra = 0;
+  record.cbWndExtra = 0;
+  record.hInstance = g_backend.instance;
+  record.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  record.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  record.hbrBackground = nullptr;
+  record.lpszMenuName = nullptr;
+  record.lpszClassName = kClassName;
+  RegisterClassA(&record);
+}
+
+// The demo's own window: a borderless popup, created minimised and shown maximised.
+void create_full_window() {
+  g_backend.window = CreateWindowExA(WS_EX_APPWINDOW, kClassName, kTitle, kFullStyle, 0, 0, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, nullptr, nullptr, g_backend.instance, nullptr);
+  ShowWindow(g_backend.window, SW_SHOWMAXIMIZED);
+  UpdateWindow(g_backend.window);
+}
+
+// /p: a child covering the host's preview window.
+void create_child_window() {
+  RECT area{};
+  GetClientRect(g_backend.host, &area);
+  g_backend.window = CreateWindowExA(0, kClassName, kTitle, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                     0, 0, area.right, area.bottom, g_backend.host, nullptr, g_backend.instance,
+                                     nullptr);
+}
+
+// The host may resize its preview or close it at any time.
+void follow_host() {
+  if (!IsWindow(g_backend.host)) {
+    tear_down(g_backend.window);
+    return;
+  }
+  RECT area{}, ours{};
+  GetClientRect(g_backend.host, &area);
+  GetClientRect(g_backend.window, &ours);
+  if (area.right != ours.right || area.bottom != ours.bottom)
+    MoveWindow(g_backend.window, 0, 0, area.right, area.bottom, FALSE);
+}
+
+// --windowed: a normal window whose client area has the asked-for size.
+void create_framed_window(int width, int height) {
+  RECT frame{0, 0, width, height};
+  AdjustWindowRectEx(&frame, kWindowedStyle, FALSE, WS_EX_APPWINDOW);
+  g_backend.window = CreateWindowExA(WS_EX_APPWINDOW, kClassName, kTitle, kWindowedStyle, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                     nullptr, g_backend.instance, nullptr);
+  ShowWindow(g_backend.window, SW_SHOWNORMAL);
+  UpdateWindow(g_backend.window);
+}
+
+void set_swap_interval(bool vsync) {
+  using SwapInterval = BOOL(WINAPI*)(int);
+  const PROC entry = wglGetProcAddress("wglSwapIntervalEXT");
+  if (entry == nullptr) return;
+  reinterpret_cast<SwapInterval>(reinterpret_cast<void (*)()>(entry))(vsync ? 1 : 0);
+}
+
+int obtained_depth_bits() {
+  PIXELFORMATDESCRIPTOR format{};
+  const int index = GetPixelFormat(g_backend.dc);
+  if (index == 0 || DescribePixelFormat(g_backend.dc, index, sizeof format, &format) == 0) return 0;
+  return format.cDepthBits;
+}
+
+}  // namespace
+
+bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+  g_backend = Backend{};
+  g_backend.instance = GetModuleHandleA(nullptr);
+  g_backend.pointer_events = request.pointer_events;
+  register_class();
+  if (request.host_root) {
+    reason = "win32: there is no root window to draw on (--root is for X11 hosts)";
+    return false;
+  }
+  if (request.host_window != 0) {
+    g_backend.host = handle_from(request.host_window);
+    if (!IsWindow(g_backend.host)) {
+      reason = "win32: there is no window " + std::to_string(request.host_window) + " to draw into";
+      return false;
+    }
+    create_child_window();
+  } else if (request.windowed) {
+    create_framed_window(request.width, request.height);
+  } else {
+    create_full_window();
+  }
+  if (!g_backend.live) {
+    reason = "win32: cannot create a window with a GL context (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  set_swap_interval(request.vsync);
+  RECT client{};
+  GetClientRect(g_backend.window, &client);
+  info.width = client.right - client.left;
+  info.height = client.bottom - client.top;
+  info.depth_bits = obtained_depth_bits();
+  return true;
+}
+
+bool platform_poll(PlatformEvent& event) {
+  if (g_backend.host != nullptr && g_backend.live) follow_host();
+  for (;;) {
+    if (!g_backend.events.empty()) {
+      event = g_backend.events.front();
+      g_backend.events.pop_front();
+      return true;
+    }
+    if (g_backend.quit_seen || termination_requested()) {
+      event = PlatformEvent{};
+      event.kind = PlatformEvent::Quit;
+      return true;
+    }
+    MSG& message = g_backend.message;
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) return false;
+    // -1 is dispatched like any other result; only WM_QUIT ends the pump.
+    if (GetMessageA(&message, nullptr, 0, 0) == 0) {
+      g_backend.quit_seen = true;
+      continue;
+    }
+    // Untranslated: no WM_CHAR is ever made.
+    DispatchMessageA(&message);
+  }
+}
+
+std::uint32_t platform_ticks_ms() { return GetTickCount(); }
+
+void platform_hide_cursor() { ShowCursor(FALSE); }
+
+void platform_swap() { SwapBuffers(g_backend.dc); }
+
+void platform_message(const std::string& text, std::uint32_t parent) {
+  MessageBoxA(parent != 0 ? handle_from(parent) : nullptr, text.c_str(), kTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void platform_close() {
+  // A key or close request has usually torn everything down already.
+  if (g_backend.live) tear_down(g_backend.window);
+  g_backend.events.clear();
+}
+
+}  // namespace ovu

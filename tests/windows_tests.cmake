@@ -1,0 +1,63 @@
+# Tests of the Windows build. They run on the build host under wine64
+# (wine_run.sh is the cross-compiling emulator), a display coming from
+# xvfb-run as for the native end-to-end tests. Included by CMakeLists.txt.
+
+if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources for the cross build were not found: install googletest")
+endif()
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${CMAKE_BINARY_DIR}/wine/prefix)
+# Discovery runs the test programs, so it waits for ctest rather than the build.
+set(discover DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
+
+add_executable(core_tests ${OVU_CORE_TEST_SOURCES})
+target_link_libraries(core_tests PRIVATE ovu_core GTest::gtest_main)
+gtest_discover_tests(core_tests ${discover})
+
+add_executable(options_tests options_test.cpp screensaver_test.cpp)
+target_link_libraries(options_tests PRIVATE ovu_app_base GTest::gtest_main)
+gtest_discover_tests(options_tests ${discover})
+
+add_library(ovu_win32_test_support STATIC child_process_win32.cpp)
+target_include_directories(ovu_win32_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(ovu_win32_test_support PUBLIC ovu_flags GTest::gtest)
+
+add_executable(win32_stop_probe win32_stop_probe.cpp)
+target_link_libraries(win32_stop_probe PRIVATE ovu_runtime)
+
+add_executable(win32_stop_tests win32_stop_test.cpp)
+target_link_libraries(win32_stop_tests PRIVATE ovu_win32_test_support GTest::gtest_main)
+add_dependencies(win32_stop_tests win32_stop_probe)
+gtest_discover_tests(win32_stop_tests ${discover})
+
+add_executable(win32_file_tests win32_file_test.cpp)
+target_link_libraries(win32_file_tests PRIVATE ovu_runtime GTest::gtest_main)
+gtest_discover_tests(win32_file_tests ${discover})
+
+# ovu.scr as the system starts it: /p in a window of the test's, /c.
+add_executable(win32_screensaver_tests win32_screensaver_test.cpp)
+target_link_libraries(win32_screensaver_tests PRIVATE ovu_flags GTest::gtest_main user32)
+add_dependencies(win32_screensaver_tests ovu ovu_scr)
+gtest_discover_tests(win32_screensaver_tests ${discover} PROPERTIES RUN_SERIAL TRUE)
+
+add_executable(win32_window_tests win32_window_test.cpp)
+target_link_libraries(win32_window_tests PRIVATE ovu_window ovu_gl GTest::gtest_main)
+gtest_discover_tests(win32_window_tests ${discover} PROPERTIES RUN_SERIAL TRUE)
+
+# The real program: screenshot, water dump against the native build's,
+# failures, keys. Needs xdotool and the native release build's ovu.
+set(OVU_REFERENCE_OVU "" CACHE FILEPATH "The native ovu whose water dump the Windows one must equal")
+add_test(NAME windows_smoke
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows_smoke.sh ${CMAKE_BINARY_DIR} ${OVU_REFERENCE_OVU})
+set_tests_properties(windows_smoke PROPERTIES RUN_SERIAL TRUE TIMEOUT 240)
+
+# The exe must start on a bare Windows: only system DLLs among its imports.
+add_test(NAME windows_imports COMMAND ${CMAKE_OBJDUMP} -p $<TARGET_FILE:ovu>)
+set_tests_properties(windows_imports PROPERTIES
+  PASS_REGULAR_EXPRESSION "DLL Name: OPENGL32.dll"
+  FAIL_REGULAR_EXPRESSION "DLL Name: lib")

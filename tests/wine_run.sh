@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs one program of the Windows build under wine64: the cross build's test
+# emulator. Usage: wine_run.sh PREFIX PROGRAM.exe [ARGS...]
+# The wine prefix is made on first use, under a lock so parallel tests wait
+# for it. Every run has a time limit, so a hung program fails its test.
+set -euo pipefail
+
+prefix=$1
+shift
+program=$1
+
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# wine64 starts a 32-bit program without wine32 and it ends at once with 0,
+# which would pass for success: refuse it instead.
+pe_offset=$(od -An -tu4 -j 60 -N 4 "$program" | tr -d ' ')
+machine=$(od -An -tx2 -j $((pe_offset + 4)) -N 2 "$program" | tr -d ' ')
+if [[ "$machine" != 8664 ]]; then
+  echo "wine_run: $program is not an x86-64 program (machine $machine); wine64 cannot run it" >&2
+  exit 125
+fi
+
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [[ ! -e "$prefix/.ovu-ready" ]]; then
+    rm -rf "$prefix"
+    timeout 300 wineboot -i >/dev/null 2>&1
+    # Unmanaged windows get their full size and the keyboard under a bare X server.
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    timeout 60 wineserver -w
+    touch "$prefix/.ovu-ready"
+  fi
+) 9>"$prefix.lock"
+
+# One server for a whole test run: started anew for every program, wine
+# would spend seconds on each. It leaves 20 s after the last program ends.
+wineserver -p20 </dev/null >/dev/null 2>&1 || true
+
+# The server, wine's services and its desktop process outlive the program
+# that started them and keep its output open, and ctest waits for that to
+# close. So the program writes to files, and they are copied out at its end.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+timeout -k 5 "${OVU_WINE_TIMEOUT:-120}" wine "$@" >"$out" 2>"$err" &
+child=$!
+trap 'kill "$child" 2>/dev/null' TERM INT
+code=0
+wait "$child" || code=$?
+cat "$out"
+cat "$err" >&2
+exit "$code"
