@@ -13,12 +13,19 @@ struct WindowRequest {
   int width = 0;
   int height = 0;
   bool vsync = false;
+  // A screensaver host's window to draw into, at its size and following its
+  // size changes, instead of one of our own: an X11 window id or an HWND.
+  std::uint32_t host_window = 0;
+  bool host_root = false;  // the screen's root window (X11)
+  bool pointer_events = false;  // report Pointer and Click events (the Windows screensaver run ends on them)
 };
 
 struct PlatformEvent {
-  enum Kind { None, Quit, Key, SystemKey, Resize } kind = None;
+  enum Kind { None, Quit, Key, SystemKey, Resize, Pointer, Click } kind = None;
   int width = 0;
   int height = 0;
+  int x = 0;  // Pointer: where it is now, in window pixels
+  int y = 0;
 };
 
 struct WindowInfo {
@@ -31,7 +38,9 @@ struct WindowInfo {
 // returns false and says why in `reason`.
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason);
 
-// Takes one waiting event; false when none is waiting.
+// Takes one waiting event; false when none is waiting. A backend whose
+// window procedure ends the window itself on a key or close request (Win32)
+// reports that as Quit once the window is gone.
 bool platform_poll(PlatformEvent& event);
 
 // Wrapping 32-bit millisecond counter.
@@ -40,7 +49,12 @@ std::uint32_t platform_ticks_ms();
 void platform_hide_cursor();
 void platform_swap();
 
-// Releases the context, then destroys the window.
+// Says something that needs no answer: in a message box owned by `parent`
+// (0: none) where the system has them, else on standard output.
+void platform_message(const std::string& text, std::uint32_t parent);
+
+// Releases the context, then destroys the window; nothing is left to do
+// when a Quit from the window procedure has already done both.
 void platform_close();
 
 }  // namespace ovu

@@ -2,13 +2,16 @@
 // Depends on SDL2 with its OpenGL support; the context is a compatibility
 // one so that fixed-function GL 1.1 works. Known limit: without a window
 // manager (as under Xvfb) "maximised" means created at the usable bounds.
+// A screensaver host's window is adopted through SDL's foreign windows on X11.
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/sdl/x11_host.h"
 #include "platform/stop.h"
 
 namespace ovu {
@@ -18,6 +21,8 @@ namespace {
 struct Backend {
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
+  std::uintptr_t host_window = 0;  // adopted, not ours: SDL leaves it alone when done
+  bool pointer_events = false;
 };
 
 Backend g_backend;
@@ -32,10 +37,14 @@ void set_context_attributes(int depth_bits) {
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  // Without a profile SDL makes a legacy context on the window's own visual,
+  // the only kind a host's window is sure to take; it is compatible as well.
+  if (g_backend.host_window == 0)
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
 SDL_Window* create_window(const WindowRequest& request) {
+  if (g_backend.host_window != 0) return SDL_CreateWindowFrom(reinterpret_cast<const void*>(g_backend.host_window));
   if (request.windowed)
     return SDL_CreateWindow("ovu", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
                             request.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
@@ -84,6 +93,16 @@ bool translate(const SDL_Event& sdl, PlatformEvent& event) {
   switch (sdl.type) {
     case SDL_QUIT: event.kind = PlatformEvent::Quit; return true;
     case SDL_KEYDOWN: event = key_event(sdl.key); return true;
+    case SDL_MOUSEMOTION:
+      event.kind = PlatformEvent::Pointer;
+      event.x = sdl.motion.x;
+      event.y = sdl.motion.y;
+      return g_backend.pointer_events;
+    case SDL_MOUSEBUTTONDOWN: event.kind = PlatformEvent::Click; return g_backend.pointer_events;
+    case SDL_SYSWMEVENT:
+      if (!x11_host_window_destroyed(*sdl.syswm.msg)) return false;
+      event.kind = PlatformEvent::Quit;
+      return true;
     case SDL_WINDOWEVENT:
       switch (sdl.window.event) {
         case SDL_WINDOWEVENT_CLOSE: event.kind = PlatformEvent::Quit; return true;
@@ -104,6 +123,13 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   setenv("SDL_VIDEO_X11_WMCLASS", "wc", 1);
   // Our own handlers give Ctrl+C its runtime-error code and SIGTERM its close.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  const bool hosted = request.host_window != 0 || request.host_root;
+  g_backend.pointer_events = request.pointer_events;
+  if (hosted) {
+    // Host windows are X11 windows, and the context goes onto one of them.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  }
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
     return false;
@@ -115,6 +141,15 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
              "'; is DISPLAY or WAYLAND_DISPLAY set?)";
     SDL_Quit();
     return false;
+  }
+  if (hosted) {
+    if (!x11_find_host_window(request.host_window, request.host_root, g_backend.host_window, reason)) {
+      SDL_Quit();
+      return false;
+    }
+    // Otherwise SDL marks the host's window as a drop target, and the mark outlives us.
+    SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
+    SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
   }
   for (int depth : kDepthChoices) {
     set_context_attributes(depth);
@@ -134,11 +169,12 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   SDL_GL_SetSwapInterval(request.vsync ? 1 : 0);
   SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
   SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
+  if (hosted) x11_watch_host_window(g_backend.window);
   return true;
 }
 
 bool platform_poll(PlatformEvent& event) {
-  if (termination_requested()) {
+  if (termination_requested() || x11_host_window_lost()) {
     event = PlatformEvent{};
     event.kind = PlatformEvent::Quit;
     return true;
@@ -155,6 +191,9 @@ std::uint32_t platform_ticks_ms() { return SDL_GetTicks(); }
 void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 
 void platform_swap() { SDL_GL_SwapWindow(g_backend.window); }
+
+// A console program here: the line goes where its other output goes.
+void platform_message(const std::string& text, std::uint32_t) { std::printf("%s\n", text.c_str()); }
 
 void platform_close() {
   SDL_GL_MakeCurrent(g_backend.window, nullptr);

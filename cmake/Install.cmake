@@ -1,0 +1,63 @@
+# What `cmake --install` puts where, and the Debian package CPack makes of it.
+# The entries that start the program (menu, screensaver hosts) and the man
+# page name the installed data directory, which is only known at install
+# time (`--prefix`, or /usr when CPack builds the package), so they are
+# filled in then. Included by the top-level CMakeLists.txt.
+
+include(GNUInstallDirs)
+
+set(OVU_BITMAP_FILES
+  ${CMAKE_BINARY_DIR}/CHRMWARP.bmp
+  ${CMAKE_BINARY_DIR}/vo.bmp
+  ${CMAKE_BINARY_DIR}/vomask.bmp)
+
+if(WIN32)
+  # ovu.scr reads the bitmaps from its own folder.
+  install(TARGETS ovu ovu_scr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${OVU_BITMAP_FILES} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  return()
+endif()
+
+install(TARGETS ovu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${OVU_BITMAP_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/ovu)
+
+set(dist ${CMAKE_BINARY_DIR}/dist)
+# Runs before the install(FILES) below, which take what it wrote.
+install(CODE "
+  set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
+  set(OVU_VERSION \"${PROJECT_VERSION}\")
+  set(OVU_BIN_DIR \"\${prefix}/${CMAKE_INSTALL_BINDIR}\")
+  set(OVU_DATA_DIR \"\${prefix}/${CMAKE_INSTALL_DATADIR}/ovu\")
+  set(OVU_APPLICATIONS_DIR \"\${prefix}/${CMAKE_INSTALL_DATADIR}/applications\")
+  set(OVU_XSCREENSAVER_CONFIG \"\${prefix}/${CMAKE_INSTALL_DATADIR}/xscreensaver/config/ovu.xml\")
+  foreach(name ovu.6 ovu.xml ovu.desktop ovu-screensaver.desktop)
+    configure_file(\"${CMAKE_SOURCE_DIR}/dist/\${name}.in\" \"${dist}/\${name}\" @ONLY)
+  endforeach()
+  # -n: no name or time stamp inside, so the package is the same every time.
+  execute_process(COMMAND gzip -9nf \"${dist}/ovu.6\" COMMAND_ERROR_IS_FATAL ANY)
+")
+install(FILES ${dist}/ovu.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${dist}/ovu.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${dist}/ovu-screensaver.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers
+        RENAME ovu.desktop)
+# Where xscreensaver's settings look for the options of each screensaver.
+install(FILES ${dist}/ovu.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+
+set(OVU_PACKAGE_MAINTAINER "ovu maintainers <maintainers@users.noreply.c-seed-4a522560.example>" CACHE STRING "The Maintainer field of the Debian package")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ovu)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "water surface under fog: a real-time OpenGL demo and screensaver")
+set(CPACK_PACKAGE_DESCRIPTION "A 100 x 100 water height field, stepped by a damped wave equation with
+random drops, drawn lit and sphere-mapped with a floating reflective ball
+under fog, with a title overlay for the first ten seconds. It runs as a
+program of its own and as a screensaver of xscreensaver and of the hosts
+that read screensaver desktop entries.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${OVU_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
