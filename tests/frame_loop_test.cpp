@@ -156,5 +156,47 @@ TEST(FrameLoop, FrameClockKeepsItsPaceAndNeverFreezes) {
   }
 }
 
+TEST(FrameLoop, InjectedFrameLengthsAtTheMendThresholds) {
+  // One frame of `ms` after the start, from a counter about to wrap; the
+  // plain steps it must come to, worked out by hand.
+  struct Case {
+    std::uint32_t ms;
+    int plain_steps;
+    float frame_step;  // before splitting
+  } cases[] = {
+      {60, 1, to_single(Extended(0.06f) * 100)},  // just under 6: one plain step
+      {61, 2, to_single(Extended(0.061f) * 100)}, // just over: two halves
+      {1000, 17, 100.0f},                          // one second: 17 sub-steps
+      {1001, 17, 100.0f},                          // more is clamped to one second
+      {3'600'000, 17, 100.0f},                     // an hour's stall as well
+      {0, 0, 0.0f},                                // a counter that did not move
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    const std::uint32_t start = 0xFFFFFFF0u;
+    rig.loop.start(start);
+    Water model = rig.water;
+    Random expected = rig.random;
+    if (expected.next(kDropChance) == 1) drop_ripple(model, expected);
+    for (int k = 0; k < c.plain_steps; ++k) model.plain_step(to_single(Extended(c.frame_step) / c.plain_steps));
+    rig.loop.frame(start + c.ms, rig.out);
+    EXPECT_TRUE(same_field(rig.water, model)) << c.ms << " ms";
+  }
+
+  // Past 2^32 ms in all the seconds keep growing and the step stays >= 0:
+  // with a 32-bit elapsed count they would fall back to 0 here.
+  Rig rig;
+  rig.loop.start(0);
+  float last = 0;
+  for (std::uint32_t ticks : {0x80000000u, 0u, 16u, 0x80000000u, 0u}) {
+    rig.loop.frame(ticks, rig.out);
+    EXPECT_GE(rig.loop.seconds(), last) << ticks;
+    EXPECT_GE(step_between(rig.loop.previous_seconds(), rig.loop.seconds()), 0.0f);
+    last = rig.loop.seconds();
+  }
+  EXPECT_EQ(last, to_single(Extended(8589934592.0L) / 1000));
+  for (const Cell& cell : rig.water.cells()) ASSERT_TRUE(std::isfinite(cell.height) && std::isfinite(cell.velocity));
+}
+
 }  // namespace
 }  // namespace ovu

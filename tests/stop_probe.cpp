@@ -1,5 +1,6 @@
 // Child process for the runtime-stop tests: provokes one failure per run.
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -32,6 +33,17 @@ __attribute__((noinline, no_sanitize("undefined"))) int divide(volatile int a, v
   return a / b;
 }
 
+// A real bus error: a mapped page whose file has been cut away beneath it.
+int read_truncated_mapping() {
+  char name[] = "/tmp/ovu-bus-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0 || ftruncate(fd, 4096) != 0) return 1;
+  auto* page = static_cast<volatile char*>(mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0));
+  unlink(name);
+  if (page == MAP_FAILED || ftruncate(fd, 0) != 0) return 1;
+  return page[0];
+}
+
 int probe(int argc, char** argv) {
   if (argc < 2) return 64;
   const std::string what = argv[1];
@@ -39,6 +51,7 @@ int probe(int argc, char** argv) {
     ovu::fatal_stop(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)),
                     static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 0)), "probe: asked to stop");
   if (what == "segv") write_wild();
+  if (what == "bus") return read_truncated_mapping();
   if (what == "stack") return recurse(0);
   if (what == "divide") return divide(1, 0);
   if (what == "illegal") __builtin_trap();

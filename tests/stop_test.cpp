@@ -46,7 +46,7 @@ TEST(RuntimeStop, FaultsEndWithTheirCodes) {
     const char* what;
     int code;
   } cases[] = {
-      {"segv", 216}, {"stack", 202}, {"divide", 200}, {"illegal", 218},
+      {"segv", 216}, {"bus", 216}, {"stack", 202}, {"divide", 200}, {"illegal", 218},
       {"interrupt", 217}, {"abort", 255}, {"alloc", 203},
   };
   for (const Case& c : cases) {

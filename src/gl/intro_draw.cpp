@@ -11,7 +11,13 @@ constexpr GLfloat kOverlayScale = 2;  // the unit grid centred on 0 fills clip s
 
 void draw_intro(std::uint32_t texture, float seconds) {
   if (!intro_visible(seconds)) return;
+  const IntroFade fade = intro_fade(seconds);
+  static IntroGrid grid;  // 1,800 vertices; kept off the stack
+  intro_grid(seconds, fade.wobble, grid);
+  send_intro(texture, fade, grid);
+}
 
+void send_intro(std::uint32_t texture, const IntroFade& fade, const IntroGrid& grid) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
@@ -23,12 +29,9 @@ void draw_intro(std::uint32_t texture, float seconds) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-  const IntroFade fade = intro_fade(seconds);
   glColor4f(1, 1, 1, fade.alpha);
   glBindTexture(GL_TEXTURE_2D, texture);
 
-  static IntroGrid grid;  // 1,800 vertices; kept off the stack
-  intro_grid(seconds, fade.wobble, grid);
   for (const IntroStrip& strip : grid) {
     glBegin(GL_TRIANGLE_STRIP);
     for (const IntroVertex& v : strip) {

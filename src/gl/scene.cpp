@@ -56,17 +56,23 @@ void apply_window_size(int width, int height) {
 }
 
 void render_frame(Water& water, std::uint32_t intro_texture, const FrameView& view, bool with_intro) {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  begin_frame(sway_angle(view.frame_clock));
+  draw_water(water);
+  if (with_intro) draw_intro(intro_texture, view.seconds);
+}
+
+void clear_frame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+
+void begin_frame(float sway_degrees) {
+  clear_frame();
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glTranslatef(0, 0, -kCameraDistance);
   glRotatef(kCameraTilt, 1, 0, 0);
-  glRotatef(sway_angle(view.frame_clock), 0, 1, 0);
+  glRotatef(sway_degrees, 0, 1, 0);
   // Sent after the camera, so the light stays put in the world as it sways.
   glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
   glEnable(GL_TEXTURE_2D);
-  draw_water(water);
-  if (with_intro) draw_intro(intro_texture, view.seconds);
 }
 
 void flush_frame() { glFlush(); }

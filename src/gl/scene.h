@@ -20,6 +20,11 @@ void apply_window_size(int width, int height);
 // One frame: clear, camera, light, the water and ball, then the overlay.
 void render_frame(Water& water, std::uint32_t intro_texture, const FrameView& view, bool with_intro);
 
+// The opening of a frame: clear, then the camera at this sway, the light
+// and texturing on. render_frame begins with it.
+void begin_frame(float sway_degrees);
+void clear_frame();
+
 void flush_frame();
 
 // The back buffer as RGB rows, top row first.

@@ -51,7 +51,10 @@ void draw_ball() {
 
 void draw_water(Water& water) {
   water.build_normals();
+  send_water(water);
+}
 
+void send_water(const Water& water) {
   glEnable(GL_NORMALIZE);
   glEnable(GL_LIGHTING);
   glEnable(GL_TEXTURE_GEN_S);
