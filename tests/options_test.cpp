@@ -20,6 +20,70 @@ TEST(Options, NoArgumentsIsThePlainDemo) {
   EXPECT_FALSE(p.options.windowed);
   EXPECT_TRUE(p.options.intro);
   EXPECT_TRUE(p.options.screenshot.empty());
+  EXPECT_EQ(p.options.target, Options::Target::OwnWindow);
+  EXPECT_EQ(p.options.delay_us, 0);
+  EXPECT_FALSE(p.options.end_on_pointer || p.options.configure);
+}
+
+TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
+  using Target = Options::Target;
+  const struct Case {
+    std::vector<const char*> args;
+    Target target;
+    std::uint32_t window;
+    int delay;
+  } cases[] = {
+      {{"--window-id", "0x2a"}, Target::HostWindow, 42, 0},
+      {{"-window-id", "4194311"}, Target::HostWindow, 4194311, 0},
+      {{"--window-id=0XFFFFFFFF"}, Target::HostWindow, 0xFFFFFFFF, 0},
+      {{"--window-id", "0x00aBcD"}, Target::HostWindow, 0xABCD, 0},
+      {{"--root"}, Target::Root, 0, 0},
+      {{"-root", "-delay", "20000"}, Target::Root, 0, 20000},
+      {{"--root", "--window"}, Target::OwnWindow, 0, 0},
+      {{"--window", "--root"}, Target::Root, 0, 0},
+      // A host that adds its preview window to a command line with --root.
+      {{"--root", "--window-id", "77"}, Target::HostWindow, 77, 0},
+      {{"--window-id", "77", "-root"}, Target::HostWindow, 77, 0},
+      {{"--delay=0"}, Target::OwnWindow, 0, 0},
+      {{"--delay", "1000000", "--window", "--windowed", "640x480"}, Target::OwnWindow, 0, 1000000},
+  };
+  for (const Case& c : cases) {
+    const ParsedOptions p = parse(c.args);
+    ASSERT_TRUE(p.ok) << c.args[0] << ": " << p.error;
+    EXPECT_EQ(p.options.target, c.target) << c.args[0];
+    EXPECT_EQ(p.options.window_id, c.window) << c.args[0];
+    EXPECT_EQ(p.options.delay_us, c.delay) << c.args[0];
+  }
+}
+
+TEST(Options, RootMeansTheWindowTheHostNamesInTheEnvironment) {
+  using Target = Options::Target;
+  const struct Case {
+    bool root;
+    const char* variable;
+    bool ok;
+    Target target;
+    std::uint32_t window;
+  } cases[] = {
+      {true, nullptr, true, Target::Root, 0},
+      {true, "", true, Target::Root, 0},
+      {true, "0x1a00007", true, Target::HostWindow, 0x1a00007},
+      {true, "27262983", true, Target::HostWindow, 27262983},
+      {true, "0x", false, Target::Root, 0},
+      {true, "window", false, Target::Root, 0},
+      // Run from inside a host without --root, it still makes its own window.
+      {false, "0x1a00007", true, Target::OwnWindow, 0},
+  };
+  for (const Case& c : cases) {
+    Options options = parse(c.root ? std::vector<const char*>{"--root"} : std::vector<const char*>{}).options;
+    std::string error;
+    const char* shown = c.variable != nullptr ? c.variable : "(unset)";
+    EXPECT_EQ(resolve_root_window(options, c.variable, error), c.ok) << shown;
+    EXPECT_EQ(error.empty(), c.ok) << shown;
+    if (!c.ok) continue;
+    EXPECT_EQ(options.target, c.target) << shown;
+    EXPECT_EQ(options.window_id, c.window) << shown;
+  }
 }
 
 TEST(Options, ValuesAreTakenInBothForms) {
@@ -48,6 +112,13 @@ TEST(Options, MalformedFormsAreRefusedWithAReason) {
       {"--windowed", "640x"}, {"--windowed", "x480"}, {"--windowed", "0x480"}, {"--windowed", "640x480x2"},
       {"--windowed", "40000x480"}, {"--screenshot"}, {"--screenshot="}, {"--dump-water"}, {"--fps=1"},
       {"--bogus"}, {"-x"}, {"frames"}, {"--help=yes"},
+      // Control characters in a quoted argument must not break the one line.
+      {"--frames", "1\n2"}, {"--bogus\r\x1b[2J"},
+      {"--window-id"}, {"--window-id", "0"}, {"--window-id", "0x"}, {"--window-id", "0x1g"},
+      {"--window-id", "-5"}, {"--window-id", "4294967296"}, {"--window-id", "0x100000000"},
+      {"--window-id", " 12"}, {"--window-id", "12 "}, {"--delay"}, {"--delay", "-1"}, {"--delay", "1000001"},
+      {"--delay", "00"}, {"--delay", "1e3"}, {"--root=1"}, {"--window=no"}, {"-delay=5"}, {"-frames", "5"},
+      {"--root", "--windowed", "640x480"}, {"--window-id", "5", "--windowed", "640x480"},
   };
   for (const auto& args : bad) {
     const ParsedOptions p = parse(args);
@@ -62,7 +133,8 @@ TEST(Options, MalformedFormsAreRefusedWithAReason) {
 TEST(Options, UsageListsEveryOption) {
   const std::string usage = usage_text();
   for (const char* name : {"--frames", "--fixed-step", "--screenshot", "--dump-water", "--windowed", "--data-dir",
-                           "--no-intro", "--vsync", "--fps", "--verbose", "--help", "--version"})
+                           "--no-intro", "--vsync", "--fps", "--verbose", "--help", "--version", "--window",
+                           "--root", "--window-id", "--delay", "/s", "/p", "/c"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 

@@ -1,12 +1,15 @@
 #include "app/demo.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/bitmap_loader.h"
 #include "app/png_image.h"
+#include "app/screensaver.h"
 #include "core/fpu.h"
 #include "core/frame_loop.h"
 #include "core/random.h"
@@ -52,7 +55,19 @@ struct Demo {
   WindowInfo window;
   std::unique_ptr<Water> water;
   std::uint32_t intro_texture = 0;
+  PointerWatch pointer;
 };
+
+// In a screensaver host's window the host owns the keys, the mouse and the
+// cursor, and ends us with a termination request.
+bool hosted(const Options& options) { return options.target != Options::Target::OwnWindow; }
+
+// Sleeps in short slices, so a termination request still ends it promptly.
+void pause_after_frame(int delay_us) {
+  constexpr int kSliceUs = 10000;
+  for (int left = delay_us; left > 0 && !termination_requested(); left -= kSliceUs)
+    std::this_thread::sleep_for(std::chrono::microseconds(std::min(left, kSliceUs)));
+}
 
 // What the frame loop draws to, flushes and presents.
 struct GlOutput {
@@ -94,6 +109,9 @@ void open_window(Demo& demo) {
   request.width = demo.options.width;
   request.height = demo.options.height;
   request.vsync = demo.options.vsync;
+  request.host_window = demo.options.target == Options::Target::HostWindow ? demo.options.window_id : 0;
+  request.host_root = demo.options.target == Options::Target::Root;
+  request.pointer_events = demo.options.end_on_pointer;
   std::string reason;
   if (!platform_open(request, demo.window, reason)) fatal_stop(kCodeNoWindow, kWhereWindow, reason.c_str());
   apply_window_size(demo.window.width, demo.window.height);
@@ -112,8 +130,10 @@ void init_scene(Demo& demo) {
 // One waiting event; true when it ends the program.
 bool handle_event(Demo& demo, const PlatformEvent& event) {
   switch (event.kind) {
-    case PlatformEvent::Key:
+    case PlatformEvent::Key: return !hosted(demo.options);
     case PlatformEvent::Quit: return true;
+    case PlatformEvent::Click: return demo.options.end_on_pointer;
+    case PlatformEvent::Pointer: return demo.options.end_on_pointer && demo.pointer.moved_away(event.x, event.y);
     case PlatformEvent::Resize:
       demo.window.width = event.width;
       demo.window.height = event.height;
@@ -135,7 +155,7 @@ void write_dump(const Demo& demo) {
 }  // namespace
 
 int run_demo(const Options& options) {
-  Demo demo{options, {}, nullptr, 0};
+  Demo demo{options, {}, nullptr, 0, {}};
   open_window(demo);
   if (options.verbose) log_setup(demo);
   init_scene(demo);
@@ -143,7 +163,7 @@ int run_demo(const Options& options) {
   FrameLoop loop(*demo.water, process_random());
   TickSource ticks(options.fixed_step_ms);
   loop.start(ticks.start());
-  platform_hide_cursor();
+  if (!hosted(options)) platform_hide_cursor();
   GlOutput output{demo};
 
   const auto started = std::chrono::steady_clock::now();
@@ -154,6 +174,7 @@ int run_demo(const Options& options) {
     if (ending) break;
     loop.frame(ticks.next(), output);
     if (options.frames != 0 && loop.frames() == static_cast<std::uint64_t>(options.frames)) break;
+    if (options.delay_us != 0) pause_after_frame(options.delay_us);
   }
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
   platform_close();

@@ -1,10 +1,13 @@
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/demo.h"
 #include "app/options.h"
+#include "app/screensaver.h"
 #include "platform/file.h"
 #include "platform/guard.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -14,9 +17,14 @@ int usage_error(const std::string& message) {
 }
 
 int run(int argc, char** argv) {
-  const ovu::ParsedOptions parsed = ovu::parse_options(argc, argv);
+  const auto screensaver = ovu::parse_screensaver_args(argc, argv);
+  const ovu::ParsedOptions parsed = screensaver ? *screensaver : ovu::parse_options(argc, argv);
   if (!parsed.ok) return usage_error(parsed.error);
-  const ovu::Options& options = parsed.options;
+  ovu::Options options = parsed.options;
+  if (options.configure) {
+    ovu::platform_message("ovu has no settings: there is nothing to configure.", options.window_id);
+    return 0;
+  }
   if (options.help) {
     std::fputs(ovu::usage_text().c_str(), stdout);
     return 0;
@@ -25,6 +33,8 @@ int run(int argc, char** argv) {
     std::puts("ovu " OVU_VERSION);
     return 0;
   }
+  std::string error;
+  if (!ovu::resolve_root_window(options, std::getenv("XSCREENSAVER_WINDOW"), error)) return usage_error(error);
   // Refuse an output that cannot be written before any window opens.
   for (const std::string* path : {&options.screenshot, &options.dump_water}) {
     if (path->empty()) continue;

@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 
@@ -8,12 +9,13 @@ namespace ovu {
 
 namespace {
 
-constexpr long kMaxWindowSide = 32767;
+constexpr long long kMaxWindowSide = 32767;
 
 // Plain decimal digits only: no sign, no spaces, no hex, no trailing junk.
-std::optional<long> parse_count(const std::string& text, long max) {
+// Ten digits need more than 32 bits, which a long is not on Windows.
+std::optional<long long> parse_count(const std::string& text, long long max) {
   if (text.empty() || text.size() > 10) return std::nullopt;
-  long value = 0;
+  long long value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + (c - '0');
@@ -21,6 +23,22 @@ std::optional<long> parse_count(const std::string& text, long max) {
   }
   if (value <= 0) return std::nullopt;
   return value;
+}
+
+constexpr long long kMaxDelayUs = 1000000;
+
+// A count where 0 makes sense too; "00" and the like stay refused.
+std::optional<long long> parse_count_or_zero(const std::string& text, long long max) {
+  if (text == "0") return 0;
+  return parse_count(text, max);
+}
+
+// Messages quote the arguments; a newline or escape inside one must not
+// break the one-line report or reach the terminal.
+std::string printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
 }
 
 bool parse_size(const std::string& text, int& width, int& height) {
@@ -41,11 +59,16 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   Options& o = parsed.options;
   auto fail = [&](const std::string& message) {
     parsed.ok = false;
-    parsed.error = message;
+    parsed.error = printable(message);
     return parsed;
   };
+  // The hosts' convention: a named window wins, else the last of --root and --window counts.
+  bool root = false;
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
+    // Screensaver hosts write their options with one dash as well.
+    for (const char* host_option : {"-window", "-root", "-window-id", "-delay"})
+      if (name == host_option) name = "-" + name;
     std::optional<std::string> inline_value;
     if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
       inline_value = name.substr(eq + 1);
@@ -91,10 +114,28 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       const auto text = value();
       if (!text || text->empty()) return fail(name + " needs a path");
       (name == "--screenshot" ? o.screenshot : name == "--dump-water" ? o.dump_water : o.data_dir) = *text;
+    } else if (name == "--window" || name == "--root") {
+      if (!flag(root)) return fail(name + " takes no value");
+      root = name == "--root";
+    } else if (name == "--window-id") {
+      const auto text = value();
+      if (!text) return fail(name + " needs a window id");
+      const auto id = parse_window_id(*text);
+      if (!id) return fail(name + ": '" + *text + "' is not a window id (decimal or 0x hex)");
+      o.window_id = *id;
+    } else if (name == "--delay") {
+      const auto text = value();
+      if (!text) return fail(name + " needs a number of microseconds");
+      const auto delay = parse_count_or_zero(*text, kMaxDelayUs);
+      if (!delay) return fail(name + ": '" + *text + "' is not a whole number from 0 to 1000000");
+      o.delay_us = static_cast<int>(*delay);
     } else {
       return fail("unknown option '" + std::string(argv[i]) + "'");
     }
   }
+  o.target = o.window_id != 0 ? Options::Target::HostWindow : root ? Options::Target::Root : Options::Target::OwnWindow;
+  if (o.windowed && o.target != Options::Target::OwnWindow)
+    return fail("--windowed makes a window of our own: it cannot go with --root or --window-id");
   parsed.ok = true;
   return parsed;
 }
@@ -111,7 +152,43 @@ std::string usage_text() {
          "  --vsync             wait for the display between frames\n"
          "  --fps               print frames, seconds and frames per second at the end\n"
          "  --verbose           print the GL, window and depth-buffer details\n"
-         "  --help, --version\n";
+         "  --window            draw in a window of our own (the default)\n"
+         "  --root              draw on the screensaver host's window (XSCREENSAVER_WINDOW), else the root window\n"
+         "  --window-id ID      draw into that existing window (decimal or 0x hex), at its size\n"
+         "  --delay USEC        pause this many microseconds after every frame (0 to 1000000)\n"
+         "  --help, --version\n"
+         "As a Windows screensaver: /s runs it, /p HWND previews it in that window, /c configures.\n";
+}
+
+std::optional<std::uint32_t> parse_window_id(const std::string& text) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  const unsigned base = hex ? 16 : 10;
+  if (digits.empty() || digits.size() > (hex ? 8u : 10u)) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : digits) {
+    unsigned digit = base;
+    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+    if (hex && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+    if (hex && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+    if (digit >= base) return std::nullopt;
+    value = value * base + digit;
+  }
+  if (value == 0 || value > UINT32_MAX) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+bool resolve_root_window(Options& options, const char* host_window, std::string& error) {
+  // An empty variable names nothing, as if it were not set.
+  if (options.target != Options::Target::Root || host_window == nullptr || *host_window == '\0') return true;
+  const auto id = parse_window_id(host_window);
+  if (!id) {
+    error = "XSCREENSAVER_WINDOW: '" + std::string(host_window) + "' is not a window id";
+    return false;
+  }
+  options.target = Options::Target::HostWindow;
+  options.window_id = *id;
+  return true;
 }
 
 }  // namespace ovu

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ovu {
 
 // The command line. With no arguments the program is the plain demo; every
-// option only adds something for tests, benchmarks and screenshots.
+// option only adds something for tests, benchmarks, screenshots and
+// screensaver hosts.
 struct Options {
+  // Where the frames go. Screensaver hosts make the window and hand it over.
+  enum class Target { OwnWindow, Root, HostWindow };
+
   int frames = 0;         // end after this many frames; 0: run until a key
   int fixed_step_ms = 0;  // a virtual clock advancing this much per frame; 0: real time
   std::string screenshot; // PNG of the last frame's back buffer
@@ -21,6 +27,11 @@ struct Options {
   bool intro = true;
   bool help = false;
   bool version = false;
+  Target target = Target::OwnWindow;
+  std::uint32_t window_id = 0;  // HostWindow: the host's window; with `configure`: the dialog's owner
+  int delay_us = 0;             // a pause after every frame
+  bool end_on_pointer = false;  // a click or a moved pointer ends it too (the Windows screensaver run)
+  bool configure = false;       // only say that there is nothing to set up
 };
 
 struct ParsedOptions {
@@ -32,6 +43,15 @@ struct ParsedOptions {
 ParsedOptions parse_options(int argc, const char* const* argv);
 
 std::string usage_text();
+
+// A window id as screensaver hosts write them: decimal, or hex after 0x;
+// 32 bits and not 0.
+std::optional<std::uint32_t> parse_window_id(const std::string& text);
+
+// --root means the host's window when the host names one in the environment
+// (XSCREENSAVER_WINDOW, passed here as `host_window`, null when unset), else
+// the root window. False with a reason when the name is not a window id.
+bool resolve_root_window(Options& options, const char* host_window, std::string& error);
 
 inline constexpr int kExitUsage = 64;
 
