@@ -21,11 +21,5 @@ TEST(BitmapDecode, MaskBytesBecomeAlphaBesideTheColour) {
   EXPECT_EQ(rgba, (std::vector<std::uint8_t>{0x30, 0x20, 0x10, 0, 3, 2, 1, 255, 9, 8, 7, 128}));
 }
 
-TEST(BitmapDecode, FixedLayoutMatchesTheFileFormat) {
-  EXPECT_EQ(kColourDataOffset + kColourDataBytes, 786486u);
-  EXPECT_EQ(kMaskDataOffset + kMaskDataBytes, 263222u);
-  EXPECT_EQ(kRgbaBytes, 1048576u);
-}
-
 }  // namespace
 }  // namespace ovu
