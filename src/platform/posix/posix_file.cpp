@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -72,36 +73,45 @@ std::string temporary_name(const std::string& path) {
   return path + ".ovu-tmp-" + std::to_string(::getpid());
 }
 
-// Where an output goes: symbolic links are followed to the file they name
-// (which may not exist yet); `direct` for a device, FIFO or other special
-// file, which is written where it is rather than replaced by a plain file.
+// Where an output goes: the file that symbolic links lead to, which may not
+// exist yet; `direct` for a device, FIFO or other special file, which is
+// written where it is rather than replaced by a plain file. Links in /proc
+// such as /dev/stdout may name a pipe rather than a path: only opening them
+// reaches it.
 struct Target {
   std::string path;
   bool direct = false;
 };
 
 int resolve_output(const std::string& path, Target& target) {
-  std::string at = path;
-  for (int links = 0;; ++links) {
-    struct stat info {};
-    if (::lstat(at.c_str(), &info) != 0) {
-      if (errno != ENOENT) return errno;
-      target = {at, false};
-      return 0;
-    }
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
     if (S_ISDIR(info.st_mode)) return EISDIR;
-    if (!S_ISLNK(info.st_mode)) {
-      target = {at, !S_ISREG(info.st_mode)};
+    if (!S_ISREG(info.st_mode)) {
+      target = {path, true};
       return 0;
     }
-    if (links == kMaxLinks) return ELOOP;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return errno;
+    target = {real, false};
+    std::free(real);
+    return 0;
+  }
+  if (errno != ENOENT) return errno;
+  // A new name, or a link to one: the file is made where the links lead.
+  std::string at = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
     char link[PATH_MAX];
     const ssize_t length = ::readlink(at.c_str(), link, sizeof link);
-    if (length < 0) return errno;
+    if (length < 0) {
+      target = {at, false};
+      return errno == EINVAL || errno == ENOENT ? 0 : errno;
+    }
     const std::string named(link, static_cast<std::size_t>(length));
     const auto slash = at.rfind('/');
     at = named.front() == '/' || slash == std::string::npos ? named : at.substr(0, slash + 1) + named;
   }
+  return ELOOP;
 }
 
 int write_all(int fd, const void* data, std::size_t size) {
