@@ -25,6 +25,7 @@ Window g_window = 0;  // the host's, once adopted
 Window g_own = 0;     // ours
 bool g_lost = false;
 int g_probe_errors = 0;
+int g_glx_errors = 0;  // GLX's first error code; 0: not known
 
 int count_probe_error(Display*, XErrorEvent*) {
   ++g_probe_errors;
@@ -35,8 +36,15 @@ int count_probe_error(Display*, XErrorEvent*) {
 // case: that ends the program in order. Other errors there (a swap that does
 // not match the host's visual) only cost a frame. In our own window every X
 // error is the end, which Xlib would report with a dump of the request.
+// A window that went away shows as a bad window or drawable, to GLX as well.
+bool window_gone(int code) {
+  constexpr int kGlxBadDrawable = 2, kGlxBadWindow = 12;
+  return code == BadWindow || code == BadDrawable ||
+         (g_glx_errors != 0 && (code == g_glx_errors + kGlxBadDrawable || code == g_glx_errors + kGlxBadWindow));
+}
+
 int on_x_error(Display* display, XErrorEvent* error) {
-  const bool gone = error->error_code == BadWindow || error->error_code == BadDrawable;
+  const bool gone = window_gone(error->error_code);
   if (g_window != 0) {
     if (gone) g_lost = true;
     return 0;
@@ -62,6 +70,8 @@ Window x11_window_of(SDL_Window* window, Display*& display) {
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
   display = info.info.x11.display;
+  int opcode = 0, first_event = 0;
+  if (!XQueryExtension(display, "GLX", &opcode, &first_event, &g_glx_errors)) g_glx_errors = 0;
   return info.info.x11.window;
 }
 
