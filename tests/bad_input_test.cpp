@@ -3,7 +3,9 @@
 // malformed command line, no display and a display without GLX. Each run
 // has a timeout, so a hang fails instead of blocking the suite.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +59,15 @@ test::ChildResult run_as_nobody(std::vector<std::string> args, const std::string
   return test::run_child(args, options);
 }
 
+void bind_socket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+  close(fd);  // the name stays
+}
+
 const std::vector<std::string> kOneFrame = {"--windowed", "64x48", "--frames", "1"};
 
 void expect_stop(const test::ChildResult& r, int code, const char* location, const std::string& what) {
@@ -91,6 +102,7 @@ TEST_F(BadInput, EachBitmapDamagedStopsWithItsCodeAtItsPlace) {
        true},
       {"a directory", [](const std::string& p) { fs::remove(p); fs::create_directory(p); }, EISDIR, false},
       {"a FIFO", [](const std::string& p) { fs::remove(p); ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, EINVAL, false},
+      {"a socket", [](const std::string& p) { fs::remove(p); bind_socket(p); }, ENXIO, false},
       {"a symlink loop", [](const std::string& p) { fs::remove(p); fs::create_symlink(p, p); }, ELOOP, false},
       {"unreadable", [](const std::string& p) { ASSERT_EQ(chmod(p.c_str(), 0), 0); }, EACCES, false, true},
       // Sparse, so it costs no disk: only the fixed block at the front is read.
@@ -146,7 +158,7 @@ TEST_F(BadInput, EveryMalformedCommandLineExits64WithUsage) {
       {"--screenshot"}, {"--screenshot="}, {"--dump-water"}, {"--data-dir"}, {"--data-dir="}, {"--fps=1"},
       {"--no-intro=yes"}, {"--help=yes"}, {"--bogus"}, {"-x"}, {"frames"}, {"-"}, {"--"}, {""},
       {"--frames", "5\n6"}, {"--bogus\n\x1b[2J"},
-      {"--screenshot", "/nonexistent-dir/shot.png"}, {"--dump-water", "/proc/version"},
+      {"--frames", "1", "--screenshot", "/nonexistent-dir/shot.png"}, {"--dump-water", "/proc/version"},
   };
   for (const auto& args : forms) {
     std::string shown;

@@ -119,6 +119,9 @@ TEST(Options, MalformedFormsAreRefusedWithAReason) {
       {"--window-id", " 12"}, {"--window-id", "12 "}, {"--delay"}, {"--delay", "-1"}, {"--delay", "1000001"},
       {"--delay", "00"}, {"--delay", "1e3"}, {"--root=1"}, {"--window=no"}, {"-delay=5"}, {"-frames", "5"},
       {"--root", "--windowed", "640x480"}, {"--window-id", "5", "--windowed", "640x480"},
+      // A screenshot needs a last frame; one file cannot take both outputs.
+      {"--screenshot", "a.png"}, {"--frames", "5", "--screenshot", "x", "--dump-water", "./x"},
+      {"--frames", "5", "--screenshot", "d/../x", "--dump-water", "x"},
   };
   for (const auto& args : bad) {
     const ParsedOptions p = parse(args);

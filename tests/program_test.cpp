@@ -53,7 +53,7 @@ TEST_F(Program, BadArgumentsExit64BeforeAnyWindowOpens) {
   test::TempDir dir;
   const std::vector<std::vector<std::string>> cases = {
       {"--frames", "0"}, {"--frames"}, {"--bogus"}, {"--windowed", "12"}, {"--fixed-step", "-1"},
-      {"--screenshot", "/nonexistent-dir/shot.png"}, {"--dump-water", dir.path()},
+      {"--frames", "1", "--screenshot", "/nonexistent-dir/shot.png"}, {"--dump-water", dir.path()},
   };
   for (const auto& args : cases) {
     // No display: a window attempt would end with code 1 instead.

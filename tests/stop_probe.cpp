@@ -23,6 +23,19 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) void write_wild()
   *reinterpret_cast<volatile int*>(g_wild_address) = 1;
 }
 
+// hlt is the kernel's alone; outside the canonical range is no address at
+// all. x86 faults on both the same way, and only the first is privileged.
+__attribute__((noinline)) void halt() {
+#if defined(__x86_64__) || defined(__i386__)
+  asm volatile("hlt");
+#endif
+}
+
+// A fault inside a library, whose address differs from run to run.
+__attribute__((noinline, no_sanitize("address", "undefined"))) std::size_t library_fault() {
+  return std::strlen(reinterpret_cast<const char*>(g_wild_address));
+}
+
 __attribute__((noinline, no_sanitize("address", "undefined"))) int recurse(int depth) {
   volatile char frame[1024];
   frame[0] = static_cast<char>(depth);
@@ -51,10 +64,16 @@ int probe(int argc, char** argv) {
     ovu::fatal_stop(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)),
                     static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 0)), "probe: asked to stop");
   if (what == "segv") write_wild();
+  if (what == "noncanonical") {
+    g_wild_address = std::uintptr_t{1} << (sizeof(void*) * 8 - 1);
+    write_wild();
+  }
+  if (what == "privileged") halt();
+  if (what == "library") return static_cast<int>(library_fault());
   if (what == "bus") return read_truncated_mapping();
   if (what == "stack") return recurse(0);
   if (what == "divide") return divide(1, 0);
-  if (what == "illegal") __builtin_trap();
+  if (what == "undefined") __builtin_trap();  // ud2
   if (what == "interrupt") raise(SIGINT);
   if (what == "abort") std::abort();
   if (what == "alloc") {

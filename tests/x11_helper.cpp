@@ -1,9 +1,9 @@
 // X11 chores for the end-to-end tests that the stock tools cannot do:
 //   x11_helper close NAME          ask the window titled NAME to close (WM_DELETE_WINDOW)
 //   x11_helper stop-on-map PID NAME   SIGSTOP PID the moment a window titled NAME is mapped
-//   x11_helper host WxH FILE [argb]   map a plain window, as a screensaver host would, write its id
-//                                  to FILE and keep it until someone destroys it; argb: of depth 32,
-//                                  as xscreensaver makes them when it has no GL visual
+//   x11_helper host WxH FILE [argb|input-only]   map a plain window, as a screensaver host would,
+//                                  write its id to FILE and keep it until someone destroys it; argb:
+//                                  of depth 32, as xscreensaver makes them when it has no GL visual
 //   x11_helper pixel ID X Y        print the R G B of one pixel of window ID ("root": the root window)
 //   x11_helper resize ID WxH       resize window ID
 //   x11_helper children ID         print how many child windows ID has; fails when ID is gone
@@ -106,8 +106,11 @@ void publish(Window window, const std::string& file) {
   std::rename(temporary.c_str(), file.c_str());
 }
 
-Window make_window(Display* display, unsigned width, unsigned height, bool argb) {
+Window make_window(Display* display, unsigned width, unsigned height, const std::string& kind) {
   const Window root = DefaultRootWindow(display);
+  if (kind == "input-only")
+    return XCreateWindow(display, root, 0, 0, width, height, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+  const bool argb = kind == "argb";
   XVisualInfo deep{};
   if (!argb || !XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &deep))
     return XCreateSimpleWindow(display, root, 0, 0, width, height, 0, 0, kHostBackground);
@@ -119,10 +122,10 @@ Window make_window(Display* display, unsigned width, unsigned height, bool argb)
                        CWColormap | CWBackPixel | CWBorderPixel, &attributes);
 }
 
-int host(Display* display, const char* size, const char* file, bool argb) {
+int host(Display* display, const char* size, const char* file, const std::string& kind) {
   unsigned width = 0, height = 0;
   if (!size_arg(size, width, height)) return 64;
-  const Window window = make_window(display, width, height, argb);
+  const Window window = make_window(display, width, height, kind);
   XStoreName(display, window, "host");
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
@@ -176,8 +179,7 @@ int main(int argc, char** argv) {
   int result = 64;
   if (command == "close" && argc == 3) result = close_window(display, argv[2]);
   if (command == "stop-on-map" && argc == 4) result = stop_on_map(display, std::atoi(argv[2]), argv[3]);
-  if (command == "host" && (argc == 4 || (argc == 5 && std::strcmp(argv[4], "argb") == 0)))
-    result = host(display, argv[2], argv[3], argc == 5);
+  if (command == "host" && (argc == 4 || argc == 5)) result = host(display, argv[2], argv[3], argc == 5 ? argv[4] : "");
   if (argc >= 3 && command != "close" && command != "stop-on-map" && command != "host") {
     XSetErrorHandler(fail_on_x_error);
     const Window window = window_arg(display, argv[2]);

@@ -85,12 +85,21 @@ struct GlOutput {
 
   void swap() { platform_swap(); }
 
+  // At the size the last frame was drawn at. A minimised window has none:
+  // an empty picture must not replace a good one, so that is a stop.
   void save_screenshot() {
-    const auto png = encode_png(read_back_buffer(demo.window.width, demo.window.height), demo.window.width,
-                                demo.window.height);
-    const int code = write_file_replacing(demo.options.screenshot, png.data(), png.size());
+    const std::string& path = demo.options.screenshot;
+    const int width = demo.window.width, height = demo.window.height;
+    if (width <= 0 || height <= 0) {
+      const std::string reason = "png: nothing to write to '" + path + "': the window's drawable is " +
+                                 std::to_string(width) + " x " + std::to_string(height) + " (minimised?)";
+      fatal_stop(kCodeNoWindow, kWhereScreenshot, reason.c_str());
+    }
+    const auto png = encode_png(read_back_buffer(width, height), width, height);
+    if (png.empty()) fatal_stop(kCodeOutOfMemory, kWhereScreenshot, "png: cannot encode the picture");
+    const int code = write_file_replacing(path, png.data(), png.size());
     if (code != 0) {
-      const std::string reason = "png: cannot write '" + demo.options.screenshot + "': " + file_error_text(code);
+      const std::string reason = "png: cannot write '" + path + "': " + file_error_text(code);
       fatal_stop(static_cast<std::uint32_t>(code), kWhereScreenshot, reason.c_str());
     }
   }
@@ -112,6 +121,7 @@ void open_window(Demo& demo) {
   request.host_window = demo.options.target == Options::Target::HostWindow ? demo.options.window_id : 0;
   request.host_root = demo.options.target == Options::Target::Root;
   request.pointer_events = demo.options.end_on_pointer;
+  request.report_depth = demo.options.verbose;
   std::string reason;
   if (!platform_open(request, demo.window, reason)) fatal_stop(kCodeNoWindow, kWhereWindow, reason.c_str());
   apply_window_size(demo.window.width, demo.window.height);
@@ -119,12 +129,13 @@ void open_window(Demo& demo) {
 
 void init_scene(Demo& demo) {
   init_scene_state();
-  const std::string& dir = demo.options.data_dir;
+  const std::string installed = installed_data_dir();
+  auto find = [&](const char* name) { return find_bitmap(demo.options.data_dir, name, installed); };
+  const BitmapFile map = find(kEnvironmentMap), image = find(kIntroImage), mask = find(kIntroMask);
   // The texture first: a missing file stops before the field is allocated.
-  const std::uint32_t environment = load_texture(data_path(dir, kEnvironmentMap), upload_rgb_texture);
+  const std::uint32_t environment = load_texture(map.path, upload_rgb_texture, map.hint);
   demo.water = std::make_unique<Water>(process_random(), environment);
-  demo.intro_texture =
-      load_masked_texture(data_path(dir, kIntroImage), data_path(dir, kIntroMask), upload_rgba_texture);
+  demo.intro_texture = load_masked_texture(image.path, mask.path, upload_rgba_texture, image.hint, mask.hint);
 }
 
 // One waiting event; true when it ends the program.

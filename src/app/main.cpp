@@ -5,6 +5,7 @@
 #include "app/demo.h"
 #include "app/options.h"
 #include "app/screensaver.h"
+#include "core/error_line.h"
 #include "platform/file.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
@@ -12,7 +13,7 @@
 namespace {
 
 int usage_error(const std::string& message) {
-  std::fprintf(stderr, "ovu: %s\n%s", message.c_str(), ovu::usage_text().c_str());
+  std::fprintf(stderr, "ovu: %s\n%s", ovu::printable(message).c_str(), ovu::usage_text().c_str());
   return ovu::kExitUsage;
 }
 

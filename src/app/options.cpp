@@ -3,7 +3,10 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+
+#include "core/error_line.h"
 
 namespace ovu {
 
@@ -33,12 +36,17 @@ std::optional<long long> parse_count_or_zero(const std::string& text, long long 
   return parse_count(text, max);
 }
 
-// Messages quote the arguments; a newline or escape inside one must not
-// break the one-line report or reach the terminal.
-std::string printable(std::string text) {
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  return text;
+// Both outputs naming one file would leave only the one written last.
+// Spellings that differ only lexically (./x and x, a/../x, a relative and
+// an absolute name) count as the same; links and hard links are not
+// looked into.
+bool same_file(const std::string& a, const std::string& b) {
+  auto normal = [](const std::string& text) {
+    std::error_code failed;
+    const auto absolute = std::filesystem::absolute(text, failed);
+    return (failed ? std::filesystem::path(text) : absolute).lexically_normal();
+  };
+  return normal(a) == normal(b);
 }
 
 bool parse_size(const std::string& text, int& width, int& height) {
@@ -136,6 +144,10 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   o.target = o.window_id != 0 ? Options::Target::HostWindow : root ? Options::Target::Root : Options::Target::OwnWindow;
   if (o.windowed && o.target != Options::Target::OwnWindow)
     return fail("--windowed makes a window of our own: it cannot go with --root or --window-id");
+  if (!o.screenshot.empty() && o.frames == 0)
+    return fail("--screenshot needs --frames: it keeps the last frame, and without --frames there is none");
+  if (!o.screenshot.empty() && !o.dump_water.empty() && same_file(o.screenshot, o.dump_water))
+    return fail("--screenshot and --dump-water name the same file '" + o.screenshot + "'");
   parsed.ok = true;
   return parsed;
 }
@@ -144,7 +156,7 @@ std::string usage_text() {
   return "usage: ovu [options]\n"
          "  --frames N          end normally after N frames\n"
          "  --fixed-step MS     a virtual clock: every frame is MS milliseconds long\n"
-         "  --screenshot FILE   write the last frame as a PNG\n"
+         "  --screenshot FILE   write the last frame as a PNG (with --frames)\n"
          "  --dump-water FILE   write the water field at the end (10404 x height, velocity as float32 LE)\n"
          "  --windowed WxH      a normal window of that size instead of covering the screen\n"
          "  --data-dir DIR      read the bitmaps from DIR instead of the current directory\n"

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <string>
 
+#include "core/error_line.h"
+
 namespace ovu {
 
 namespace {
@@ -45,10 +47,8 @@ std::optional<ParsedOptions> parse_screensaver_args(int argc, const char* const*
   Options& o = parsed.options;
   o.data_dir = program_folder(program);
   // One line, as the command line's own errors: no control characters from the arguments.
-  auto fail = [&](std::string message) {
-    for (char& c : message)
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    parsed.error = message;
+  auto fail = [&](const std::string& message) {
+    parsed.error = printable(message);
     return parsed;
   };
   // The handle: glued on with ':', or the next argument.

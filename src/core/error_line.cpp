@@ -27,4 +27,9 @@ void format_error_line(std::uint8_t code, std::uint32_t location, char* out) {
   }
 }
 
+std::string printable(std::string text) {
+  for (char& c : text) c = printable(c);
+  return text;
+}
+
 }  // namespace ovu

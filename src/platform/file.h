@@ -19,12 +19,18 @@ int file_read(FileHandle file, void* buffer, std::size_t count);
 int file_close(FileHandle file);
 
 // Writes a whole file under a temporary name beside `path` and renames it
-// into place, so an interrupted run never leaves a truncated file there.
-// Returns 0 or the platform's error number.
+// into place, so an interrupted run never leaves a truncated file there. A
+// symbolic link is followed and its target replaced; a device or FIFO is
+// written as it is. Returns 0 or the platform's error number.
 int write_file_replacing(const std::string& path, const void* data, std::size_t size);
 
-// Whether write_file_replacing could create `path`: 0 or an error number.
+// Whether write_file_replacing could write `path`: 0 or an error number
+// (a directory is refused).
 int check_writable(const std::string& path);
+
+// Where an installed copy keeps its bitmaps, found from the running
+// program's own place; empty where that cannot be told.
+std::string installed_data_dir();
 
 // A readable reason for a code the operations above returned.
 std::string file_error_text(int code);

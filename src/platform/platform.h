@@ -18,6 +18,7 @@ struct WindowRequest {
   std::uint32_t host_window = 0;
   bool host_root = false;  // the screen's root window (X11)
   bool pointer_events = false;  // report Pointer and Click events (the Windows screensaver run ends on them)
+  bool report_depth = false;    // fill WindowInfo::depth_bits; it asks the driver, so only for the log
 };
 
 struct PlatformEvent {
@@ -31,7 +32,7 @@ struct PlatformEvent {
 struct WindowInfo {
   int width = 0;       // drawable size in pixels
   int height = 0;
-  int depth_bits = 0;  // depth buffer bits actually obtained
+  int depth_bits = 0;  // depth buffer bits actually obtained (with report_depth)
 };
 
 // Opens the window with a current double-buffered context. On failure

@@ -1,17 +1,24 @@
-// Bitmap file access on POSIX systems. Files are opened read-only, so a
+// File access on POSIX systems. Bitmaps are opened read-only, so a
 // read-only file or medium loads. Only regular files are read: a directory,
 // FIFO, socket or device under a bitmap's name is refused instead of
-// blocking or being read as endless data.
+// blocking or being read as endless data. Outputs replace a regular file
+// through a temporary one and a rename; devices and FIFOs are written as
+// they are.
 
 #include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/file.h"
+#include "platform/posix/posix_stop.h"
 #include "platform/stop.h"
 
 namespace ovu {
@@ -59,52 +66,142 @@ int file_close(FileHandle file) {
 
 namespace {
 
+constexpr int kMaxLinks = 40;  // as the kernel allows in one path lookup
+
+// Recognisable as ours, so a leftover of a killed run can be told apart.
 std::string temporary_name(const std::string& path) {
-  return path + ".tmp-" + std::to_string(::getpid());
+  return path + ".ovu-tmp-" + std::to_string(::getpid());
 }
 
-int create_exclusive(const std::string& path, int& fd) {
+// Where an output goes: the file that symbolic links lead to, which may not
+// exist yet; `direct` for a device, FIFO or other special file, which is
+// written where it is rather than replaced by a plain file. Links in /proc
+// such as /dev/stdout may name a pipe rather than a path: only opening them
+// reaches it.
+struct Target {
+  std::string path;
+  bool direct = false;
+};
+
+int resolve_output(const std::string& path, Target& target) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return EISDIR;
-  fd = ::open(temporary_name(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  return fd < 0 ? errno : 0;
+  if (::stat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return EISDIR;
+    if (!S_ISREG(info.st_mode)) {
+      target = {path, true};
+      return 0;
+    }
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return errno;
+    target = {real, false};
+    std::free(real);
+    return 0;
+  }
+  if (errno != ENOENT) return errno;
+  // A new name, or a link to one: the file is made where the links lead.
+  std::string at = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    char link[PATH_MAX];
+    const ssize_t length = ::readlink(at.c_str(), link, sizeof link);
+    if (length < 0) {
+      target = {at, false};
+      return errno == EINVAL || errno == ENOENT ? 0 : errno;
+    }
+    const std::string named(link, static_cast<std::size_t>(length));
+    const auto slash = at.rfind('/');
+    at = named.front() == '/' || slash == std::string::npos ? named : at.substr(0, slash + 1) + named;
+  }
+  return ELOOP;
+}
+
+int write_all(int fd, const void* data, std::size_t size) {
+  const auto* at = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t done = ::write(fd, at, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done < 0) return errno;
+    at += done;
+    size -= static_cast<std::size_t>(done);
+  }
+  return 0;
+}
+
+// Non-blocking open, so a FIFO that nothing reads is refused at once
+// (ENXIO) instead of waiting for a reader forever; the writes then block.
+int write_in_place(const std::string& path, const void* data, std::size_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  int code = write_all(fd, data, size);
+  if (::close(fd) != 0 && code == 0) code = errno;
+  return code;
+}
+
+// Asynchronous signals wait while a temporary file exists: one that ends the
+// program then does so after the rename, leaving neither a truncated file
+// nor a temporary one. Faults stay deliverable; their handler removes it.
+class SignalsHeld {
+public:
+  SignalsHeld() {
+    sigset_t held;
+    sigfillset(&held);
+    for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT}) sigdelset(&held, fault);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+  sigset_t previous_;
+};
+
+// Creates the temporary file beside `path`. A leftover under the same name
+// was made by a killed run that had our process id, so it is ours to replace.
+int create_temporary(const std::string& path, int& fd) {
+  const std::string temporary = temporary_name(path);
+  ::unlink(temporary.c_str());
+  fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  note_temporary(temporary.c_str());
+  return 0;
 }
 
 }  // namespace
 
 int write_file_replacing(const std::string& path, const void* data, std::size_t size) {
+  Target target;
+  if (const int code = resolve_output(path, target); code != 0) return code;
+  if (target.direct) return write_in_place(target.path, data, size);
+  const SignalsHeld held;
   int fd = -1;
-  if (const int code = create_exclusive(path, fd); code != 0) return code;
-  const std::string temporary = temporary_name(path);
-  const auto* at = static_cast<const unsigned char*>(data);
-  int code = 0;
-  while (size > 0 && code == 0) {
-    const ssize_t done = ::write(fd, at, size);
-    if (done < 0 && errno == EINTR) continue;
-    if (done < 0) {
-      code = errno;
-    } else {
-      at += done;
-      size -= static_cast<std::size_t>(done);
-    }
-  }
+  if (const int code = create_temporary(target.path, fd); code != 0) return code;
+  int code = write_all(fd, data, size);
   if (::close(fd) != 0 && code == 0) code = errno;
-  if (code == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) code = errno;
-  if (code != 0) ::unlink(temporary.c_str());
+  if (code == 0 && ::rename(temporary_name(target.path).c_str(), target.path.c_str()) != 0) code = errno;
+  if (code != 0) ::unlink(temporary_name(target.path).c_str());
+  note_temporary(nullptr);
   return code;
 }
 
 int check_writable(const std::string& path) {
+  Target target;
+  if (const int code = resolve_output(path, target); code != 0) return code;
+  // Opening a device may do something; whether we may write it is enough.
+  if (target.direct) return ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
+  const SignalsHeld held;
   int fd = -1;
-  if (const int code = create_exclusive(path, fd); code != 0) return code;
+  if (const int code = create_temporary(target.path, fd); code != 0) return code;
   ::close(fd);
-  ::unlink(temporary_name(path).c_str());
+  ::unlink(temporary_name(target.path).c_str());
+  note_temporary(nullptr);
   return 0;
 }
 
 std::string file_error_text(int code) {
   if (code == static_cast<int>(kCodeShortRead)) return "file is too short";
   if (code == EINVAL) return "not a regular file";
+  if (code == ENXIO) return "no such device or address (a socket, or a FIFO that nothing reads)";
   return std::strerror(code);
 }
 

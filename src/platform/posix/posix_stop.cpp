@@ -1,9 +1,12 @@
 // The runtime-error stop and fault handling on POSIX systems (Linux).
-// Depends on write(2), sigaction and an alternate signal stack; everything
-// that runs inside a signal handler is async-signal-safe (no allocation).
+// Depends on write(2), sigaction, an alternate signal stack and /proc for
+// the place of a fault; everything that runs inside a signal handler is
+// async-signal-safe (no allocation, plain system calls).
 // Known limit: faults on threads other than the main one (GL driver threads)
 // are reported the same way, since signal dispositions are process-wide.
 
+#include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <ucontext.h>
@@ -15,9 +18,8 @@
 #include <initializer_list>
 
 #include "core/error_line.h"
+#include "platform/posix/posix_stop.h"
 #include "platform/stop.h"
-
-extern "C" char __executable_start;  // provided by the linker: start of our image
 
 namespace ovu {
 
@@ -28,6 +30,8 @@ constexpr std::uintptr_t kStackSlack = 64 * 1024;
 
 alignas(16) char g_signal_stack[64 * 1024];
 volatile sig_atomic_t g_termination = 0;
+char g_temporary[PATH_MAX];
+volatile sig_atomic_t g_has_temporary = 0;
 std::uintptr_t g_stack_top = 0;
 std::uintptr_t g_stack_limit = 0;
 
@@ -48,9 +52,20 @@ void write_error_line(std::uint32_t code, std::uint32_t location) {
   write_all(STDOUT_FILENO, line, sizeof line);
 }
 
+// Control characters in the reason are shown as '?'; a short buffer does it
+// without allocating, which may no longer work when memory has run out.
 void write_reason(const char* reason) {
   write_all(STDERR_FILENO, "ovu: ", 5);
-  write_all(STDERR_FILENO, reason, std::strlen(reason));
+  char shown[256];
+  std::size_t filled = 0;
+  for (const char* c = reason; *c != '\0'; ++c) {
+    shown[filled++] = printable(*c);
+    if (filled == sizeof shown) {
+      write_all(STDERR_FILENO, shown, filled);
+      filled = 0;
+    }
+  }
+  write_all(STDERR_FILENO, shown, filled);
   write_all(STDERR_FILENO, "\n", 1);
 }
 
@@ -82,13 +97,128 @@ std::uintptr_t fault_sp(const void* context) {
 #endif
 }
 
-// The faulting instruction as an offset into our image, so that the same
-// fault reads the same in every run despite address randomisation.
-std::uint32_t fault_location(std::uintptr_t pc) {
-  const auto base = reinterpret_cast<std::uintptr_t>(&__executable_start);
-  const std::uintptr_t offset = pc >= base ? pc - base : pc;
-  const auto location = static_cast<std::uint32_t>(offset);
-  return location != 0 ? location : 1;
+// A fault outside every file-backed module (code generated at run time, a
+// jump to nowhere) has no place that stays put between runs: it reads as
+// this value plus the signal number.
+constexpr std::uint32_t kWhereUnmappedCode = 0x00FA0000;
+
+// One mapping of our address space, as /proc/self/maps lists it.
+struct Mapping {
+  std::uintptr_t start = 0;
+  std::uintptr_t end = 0;
+  std::uintptr_t offset = 0;  // of `start` in the mapped file
+  bool executable = false;
+  bool file = false;
+};
+
+// Parses "start-end perms offset dev inode path" into `found` when the
+// mapping holds `address`.
+bool parse_mapping(const char* at, const char* end, std::uintptr_t address, Mapping& found) {
+  auto number = [&](std::uintptr_t& value, unsigned base) {
+    const char* from = at;
+    value = 0;
+    for (; at < end; ++at) {
+      const char c = *at;
+      const unsigned digit = c >= '0' && c <= '9' ? static_cast<unsigned>(c - '0')
+                             : c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
+                                                    : base;
+      if (digit >= base) break;
+      value = value * base + digit;
+    }
+    return at != from;
+  };
+  auto skip = [&](char separator) { return at < end && *at++ == separator; };
+  Mapping m;
+  if (!number(m.start, 16) || !skip('-') || !number(m.end, 16) || !skip(' ')) return false;
+  if (address < m.start || address >= m.end || end - at < 5) return false;
+  m.executable = at[2] == 'x';
+  at += 5;
+  std::uintptr_t inode = 0;
+  if (!number(m.offset, 16) || !skip(' ')) return false;
+  while (at < end && *at != ' ') ++at;  // the device
+  if (!skip(' ') || !number(inode, 10)) return false;
+  m.file = inode != 0;
+  found = m;
+  return true;
+}
+
+// The mapping that holds `address`. Read from /proc with plain system calls,
+// which a signal handler may make (dladdr and dl_iterate_phdr may not), and
+// at the time of the fault, so the libraries that SDL and the GL driver load
+// late are found as well as those of the start.
+bool find_mapping(std::uintptr_t address, Mapping& found) {
+  const int fd = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[8192];  // longer than any line: a path is at most PATH_MAX
+  std::size_t filled = 0;
+  bool hit = false;
+  while (!hit) {
+    const ssize_t got = ::read(fd, buffer + filled, sizeof buffer - filled);
+    if (got <= 0) break;
+    filled += static_cast<std::size_t>(got);
+    std::size_t line = 0;
+    for (std::size_t i = 0; i < filled && !hit; ++i) {
+      if (buffer[i] != '\n') continue;
+      hit = parse_mapping(buffer + line, buffer + i, address, found);
+      line = i + 1;
+    }
+    if (line == 0) break;
+    std::memmove(buffer, buffer + line, filled - line);
+    filled -= line;
+  }
+  ::close(fd);
+  return hit;
+}
+
+// The faulting instruction as an offset into the file of its module, so that
+// the same fault reads the same in every run despite address randomisation,
+// in our code and in a library alike.
+std::uint32_t fault_location(int signal, std::uintptr_t pc, const Mapping* code) {
+  if (code != nullptr && code->file) {
+    const auto location = static_cast<std::uint32_t>(code->offset + (pc - code->start));
+    if (location != 0) return location;
+  }
+  return kWhereUnmappedCode + static_cast<std::uint32_t>(signal);
+}
+
+// Whether the instruction at `pc` may run in the kernel only. x86 raises a
+// general protection fault for it, which Linux reports as SIGSEGV with
+// SI_KERNEL, just as it reports an access to a non-canonical address; only
+// the instruction tells the two apart.
+bool privileged_instruction(std::uintptr_t pc, const Mapping* code) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (code == nullptr || !code->executable) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(pc);
+  const std::uintptr_t room = code->end - pc;
+  auto prefix = [](unsigned char b) {
+    const bool rex = b >= 0x40 && b <= 0x4F && sizeof(void*) == 8;
+    return rex || b == 0x26 || b == 0x2E || b == 0x36 || b == 0x3E || (b >= 0x64 && b <= 0x67) || b == 0xF0 ||
+           b == 0xF2 || b == 0xF3;
+  };
+  std::uintptr_t n = 0;
+  while (n + 2 < room && n < 14 && prefix(bytes[n])) ++n;
+  const unsigned char op = bytes[n];
+  // hlt, cli, sti, in, out, ins, outs
+  if (op == 0xF4 || op == 0xFA || op == 0xFB || (op >= 0xE4 && op <= 0xE7) || (op >= 0xEC && op <= 0xEF) ||
+      (op >= 0x6C && op <= 0x6F))
+    return true;
+  if (op != 0x0F || n + 1 >= room) return false;
+  switch (bytes[n + 1]) {
+    case 0x00: case 0x01:              // descriptor tables, lmsw, invlpg, swapgs
+    case 0x06: case 0x07: case 0x08:   // clts, sysret, invd
+    case 0x09:                         // wbinvd
+    case 0x20: case 0x21: case 0x22:   // control and debug registers
+    case 0x23:
+    case 0x30: case 0x32: case 0x33:   // wrmsr, rdmsr, rdpmc
+    case 0x35:                         // sysexit
+      return true;
+    default: return false;
+  }
+#else
+  (void)pc;
+  (void)code;
+  return false;
+#endif
 }
 
 bool is_stack_overflow(std::uintptr_t address, std::uintptr_t sp) {
@@ -98,9 +228,10 @@ bool is_stack_overflow(std::uintptr_t address, std::uintptr_t sp) {
          address + g_stack_limit + kStackSlack >= g_stack_top;
 }
 
-std::uint32_t fault_code(int signal, const siginfo_t* info, const void* context) {
+std::uint32_t fault_code(int signal, const siginfo_t* info, const void* context, const Mapping* code) {
   switch (signal) {
     case SIGSEGV:
+      if (info->si_code == SI_KERNEL && privileged_instruction(fault_pc(context), code)) return kCodePrivileged;
       return is_stack_overflow(reinterpret_cast<std::uintptr_t>(info->si_addr), fault_sp(context))
                  ? kCodeStackOverflow
                  : kCodeAccessViolation;
@@ -109,14 +240,20 @@ std::uint32_t fault_code(int signal, const siginfo_t* info, const void* context)
       if (info->si_code == FPE_INTDIV) return kCodeIntegerDivide;
       if (info->si_code == FPE_INTOVF) return kCodeIntegerOverflow;
       return kCodeOtherFault;
-    case SIGILL: return kCodePrivileged;
+    case SIGILL:
+      // An undefined opcode (ud2) is "any other kind" of fault.
+      return info->si_code == ILL_PRVOPC || info->si_code == ILL_PRVREG ? kCodePrivileged : kCodeOtherFault;
     default: return kCodeOtherFault;
   }
 }
 
 void on_fault(int signal, siginfo_t* info, void* context) {
-  const std::uint32_t code = fault_code(signal, info, context);
-  write_error_line(code, fault_location(fault_pc(context)));
+  if (g_has_temporary != 0) ::unlink(g_temporary);
+  const std::uintptr_t pc = fault_pc(context);
+  Mapping mapping;
+  const Mapping* code_at = find_mapping(pc, mapping) ? &mapping : nullptr;
+  const std::uint32_t code = fault_code(signal, info, context, code_at);
+  write_error_line(code, fault_location(signal, pc, code_at));
   const char* name = sigabbrev_np(signal);
   write_all(STDERR_FILENO, "ovu: fault: signal SIG", 22);
   if (name != nullptr) write_all(STDERR_FILENO, name, std::strlen(name));
@@ -172,6 +309,22 @@ void install_fault_handlers() {
   for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS}) handle(signal, on_fault);
   handle_plain(SIGINT, on_interrupt);
   handle_plain(SIGTERM, on_termination);
+  // A terminal that went away ends the run in order too, unless we were
+  // started to outlive it (nohup).
+  struct sigaction hangup {};
+  if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) handle_plain(SIGHUP, on_termination);
+  // A closed pipe or a file-size limit then fails the write (EPIPE, EFBIG)
+  // instead of killing us on the spot: the exit code and the reason stay
+  // ours, and a temporary file is removed.
+  handle_plain(SIGPIPE, SIG_IGN);
+  handle_plain(SIGXFSZ, SIG_IGN);
+}
+
+void note_temporary(const char* path) {
+  g_has_temporary = 0;
+  if (path == nullptr || std::strlen(path) >= sizeof g_temporary) return;
+  std::memcpy(g_temporary, path, std::strlen(path) + 1);
+  g_has_temporary = 1;
 }
 
 bool termination_requested() { return g_termination != 0; }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/sdl/x11_host.h"
@@ -49,15 +50,40 @@ SDL_Window* create_window(const WindowRequest& request) {
     return SDL_CreateWindow("ovu", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
                             request.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
   // Borderless and maximised; created at the usable bounds as well, since
-  // without a window manager nothing would maximise it.
+  // without a window manager nothing would maximise it. Maximised once it
+  // exists, and resizable: a Wayland compositor maximises only a resizable
+  // window, and SDL keeps the size it was created with when asked at creation,
+  // which the compositor refuses.
   SDL_Rect bounds{0, 0, 640, 480};
   SDL_GetDisplayUsableBounds(0, &bounds);
-  return SDL_CreateWindow("ovu", bounds.x, bounds.y, bounds.w, bounds.h,
-                          SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_MAXIMIZED);
+  SDL_Window* window = SDL_CreateWindow("ovu", bounds.x, bounds.y, bounds.w, bounds.h,
+                                        SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE);
+  if (window != nullptr) SDL_MaximizeWindow(window);
+  return window;
 }
 
 bool shows_pixels(const char* driver) {
   return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
+// Without a socket that the environment names, libwayland cannot find a
+// compositor, and says "XDG_RUNTIME_DIR is invalid or not set" on standard
+// error when SDL probes for one; our own line is the only one owed. Unless
+// the user chose the drivers, Wayland is then left out of those tried.
+void leave_out_unreachable_wayland() {
+  auto named = [](const char* variable, bool absolute) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0' && (!absolute || *value == '/');
+  };
+  if (named("SDL_VIDEODRIVER", false) || named("WAYLAND_SOCKET", false) || named("WAYLAND_DISPLAY", true) ||
+      named("XDG_RUNTIME_DIR", true))
+    return;
+  std::string drivers;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const std::string driver = SDL_GetVideoDriver(i);
+    if (driver != "wayland") drivers += (drivers.empty() ? "" : ",") + driver;
+  }
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
 }
 
 PlatformEvent resize_event(int width, int height) {
@@ -107,6 +133,7 @@ bool translate(const SDL_Event& sdl, PlatformEvent& event) {
       switch (sdl.window.event) {
         case SDL_WINDOWEVENT_CLOSE: event.kind = PlatformEvent::Quit; return true;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESIZED:
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_MAXIMIZED: event = drawable_resize(); return true;
         case SDL_WINDOWEVENT_MINIMIZED: event = resize_event(0, 0); return true;
@@ -125,11 +152,13 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   const bool hosted = request.host_window != 0 || request.host_root;
   g_backend.pointer_events = request.pointer_events;
+  leave_out_unreachable_wayland();
   if (hosted) {
     // Host windows are X11 windows, and the context goes onto one of them.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
   }
+  x11_route_errors();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
     return false;
@@ -167,9 +196,12 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   }
   SDL_GL_MakeCurrent(g_backend.window, g_backend.context);
   SDL_GL_SetSwapInterval(request.vsync ? 1 : 0);
-  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
+  if (request.report_depth) SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
   SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
-  if (hosted) x11_watch_host_window(g_backend.window);
+  if (hosted)
+    x11_watch_host_window(g_backend.window);
+  else
+    x11_watch_own_window(g_backend.window);
   return true;
 }
 

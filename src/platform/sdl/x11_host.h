@@ -7,8 +7,17 @@
 
 namespace ovu {
 
-// A screensaver host's X11 window, as the SDL backend adopts it. Internal to
-// the SDL backend.
+// X11 under the SDL backend: a screensaver host's window, as the backend
+// adopts it, and the end of the program on X errors. Internal to the SDL
+// backend.
+
+// X errors and a lost connection end the program through the runtime stop
+// (code 1) instead of Xlib's dump and exit. Called before SDL opens the
+// display, so that SDL's own handler, which passes errors on, passes them to us.
+void x11_route_errors();
+
+// Remembers our own window, so that its destruction from outside is named.
+void x11_watch_own_window(SDL_Window* window);
 
 // The window to adopt: `id`, or the screen's root window when `root`. False
 // with a reason when there is no display or no such window.
