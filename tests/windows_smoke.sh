@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end checks of the Windows ovu.exe under wine64, on the X server that
+# End-to-end checks of the Windows ovu.exe under wine, on the X server that
 # xvfb-run gives ctest: a screenshot run, the water dump against the native
-# build's, failing bitmaps, and the keys that end it and those that do not.
+# build's, failing bitmaps, no GL driver, and the keys that end it and those
+# that do not.
 # Usage: windows_smoke.sh WINDOWS_BUILD_DIR NATIVE_OVU
 set -uo pipefail
 
@@ -118,6 +119,13 @@ chmod a-w "$work/readonly"/*.bmp
 ovu --data-dir "$work/readonly" --frames 2
 code=$?
 [[ $code -eq 0 ]] || fail "read-only bitmaps exited $code, not 0: $(cat "$work/out")"
+
+echo "== no GL driver"
+# Mesa finds no driver in an empty folder, so wine has no GL to offer.
+LIBGL_DRIVERS_PATH=$work/missing ovu --frames 1
+code=$?
+[[ $code -eq 1 ]] || fail "without a GL driver it exited $code, not 1"
+expect_error_line 1 "no GL driver"
 
 echo "== keys"
 (cd "$build" && OVU_WINE_TIMEOUT=60 exec "$here/wine_run.sh" "$prefix" ./ovu.exe) >"$work/out" 2>"$work/err" &
