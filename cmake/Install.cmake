@@ -12,9 +12,28 @@ set(OVU_BITMAP_FILES
   ${CMAKE_BINARY_DIR}/vomask.bmp)
 
 if(WIN32)
-  # ovu.scr reads the bitmaps from its own folder.
-  install(TARGETS ovu ovu_scr RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${OVU_BITMAP_FILES} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # One folder holds everything: ovu.scr reads the bitmaps from its own
+  # folder. CPack zips it as ovu-VERSION-win64.zip or ovu-VERSION-win32.zip.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(OVU_WINDOWS_SYSTEM win64)
+    set(OVU_WINDOWS_BUILD 64-bit)
+    set(OVU_WINDOWS_NEEDS "a 64-bit Windows Vista or later")
+  else()
+    set(OVU_WINDOWS_SYSTEM win32)
+    set(OVU_WINDOWS_BUILD 32-bit)
+    set(OVU_WINDOWS_NEEDS "Windows Vista or later, 32- or 64-bit, and a processor with SSE2")
+  endif()
+  # CR LF, for the Notepad of older Windows.
+  configure_file(${CMAKE_SOURCE_DIR}/dist/windows-readme.txt.in ${CMAKE_BINARY_DIR}/dist/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(TARGETS ovu ovu_scr RUNTIME DESTINATION .)
+  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/dist/README.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME ovu)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_SYSTEM_NAME ${OVU_WINDOWS_SYSTEM})
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
   return()
 endif()
 

@@ -5,6 +5,7 @@
 #   scripts/deps.sh --with-windows   the same, plus the Windows cross-build's packages
 #   scripts/deps.sh --list           print the package names
 #   scripts/deps.sh --list-windows   print the Windows cross-build's package names
+#   scripts/deps.sh --list-windows-x86  print the 32-bit Windows tests' (i386) package names
 set -euo pipefail
 
 packages=(
@@ -23,30 +24,49 @@ windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest libstb-dev
   wine wine64 python3
 )
+# The 32-bit Windows build's tests: wine's 32-bit loader and the 32-bit GL it
+# draws with (wine32 only recommends them, and without them the program dies
+# at its first GL call). Packages of the i386 architecture, which dpkg is told
+# about first.
+windows_x86_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386)
 
 with_windows=false
 case "${1:-}" in
   --list) printf '%s\n' "${packages[@]}"; exit 0 ;;
   --list-windows) printf '%s\n' "${windows_packages[@]}"; exit 0 ;;
+  --list-windows-x86) printf '%s\n' "${windows_x86_packages[@]}"; exit 0 ;;
   --with-windows) with_windows=true ;;
 esac
 
+# With multiarch a plain name also lists the package's copies of other
+# architectures: only the native or architecture-independent one counts.
 missing_of() {
-  local package status
+  local package arch native status
+  native=$(dpkg --print-architecture)
   for package in "$@"; do
-    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-    [[ "$status" == "install ok installed" ]] || echo "$package"
+    arch=$native
+    [[ $package == *:* ]] && arch=${package#*:}
+    status=$(dpkg-query -W -f='${Architecture} ${Status}\n' "$package" 2>/dev/null || true)
+    grep -qxE "($arch|all) install ok installed" <<<"$status" || echo "$package"
   done
 }
 
 mapfile -t missing < <(missing_of "${packages[@]}")
 missing_windows=()
-$with_windows && mapfile -t missing_windows < <(missing_of "${windows_packages[@]}")
-[[ ${#missing[@]} -eq 0 && ${#missing_windows[@]} -eq 0 ]] && exit 0
+missing_windows_x86=()
+if $with_windows; then
+  mapfile -t missing_windows < <(missing_of "${windows_packages[@]}")
+  mapfile -t missing_windows_x86 < <(missing_of "${windows_x86_packages[@]}")
+fi
+[[ ${#missing[@]} -eq 0 && ${#missing_windows[@]} -eq 0 && ${#missing_windows_x86[@]} -eq 0 ]] && exit 0
 
 as_root=()
 [[ $(id -u) -eq 0 ]] || as_root=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+if [[ ${#missing_windows_x86[@]} -gt 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "deps: adding the i386 architecture for the 32-bit Windows tests" >&2
+  "${as_root[@]}" dpkg --add-architecture i386
+fi
 "${as_root[@]}" apt-get update
 if [[ ${#missing[@]} -gt 0 ]]; then
   echo "deps: installing ${missing[*]}" >&2
@@ -56,4 +76,9 @@ if [[ ${#missing_windows[@]} -gt 0 ]]; then
   echo "deps: installing ${missing_windows[*]}" >&2
   "${as_root[@]}" apt-get install -y --no-install-recommends "${missing_windows[@]}" ||
     echo "deps: the Windows cross-build packages could not be installed; its checks will be skipped" >&2
+fi
+if [[ ${#missing_windows_x86[@]} -gt 0 ]]; then
+  echo "deps: installing ${missing_windows_x86[*]}" >&2
+  "${as_root[@]}" apt-get install -y --no-install-recommends "${missing_windows_x86[@]}" ||
+    echo "deps: the i386 packages could not be installed; the 32-bit Windows tests will be skipped" >&2
 fi

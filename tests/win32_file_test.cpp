@@ -68,21 +68,30 @@ TEST(Win32File, OpenFailuresReportTheSystemsCodes) {
   EXPECT_EQ(file_error_text(ERROR_FILE_NOT_FOUND).empty(), false);
 }
 
-TEST(Win32File, ReadOnlyFilesAndFilesOthersAreReadingStillLoad) {
+TEST(Win32File, ReadOnlyFilesAndFilesOthersHoldOpenStillLoad) {
   Scratch scratch;
-  const std::string path = scratch.file("ro.bmp", 64, FILE_ATTRIBUTE_READONLY);
-  // Another reader that shares reading only, as an image viewer would.
-  const HANDLE viewer = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
-  FileHandle file;
-  ASSERT_EQ(file_open(path.c_str(), file), 0);
-  ASSERT_EQ(file_seek(file, 54), 0);
-  unsigned char bytes[10] = {};
-  ASSERT_EQ(file_read(file, bytes, sizeof bytes), 0);
-  EXPECT_EQ(bytes[0], static_cast<unsigned char>(54 * 7));
-  EXPECT_EQ(bytes[9], static_cast<unsigned char>(63 * 7));
-  EXPECT_EQ(file_close(file), 0);
-  CloseHandle(viewer);
+  // Another program holding the file open, sharing what it must to let us read.
+  struct Case {
+    const char* name;
+    DWORD attributes, access, share;
+  } cases[] = {
+      {"viewer.bmp", FILE_ATTRIBUTE_READONLY, GENERIC_READ, FILE_SHARE_READ},
+      {"editor.bmp", FILE_ATTRIBUTE_NORMAL, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+  };
+  for (const Case& c : cases) {
+    const std::string path = scratch.file(c.name, 64, c.attributes);
+    const HANDLE other = CreateFileA(path.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE) << c.name;
+    FileHandle file;
+    ASSERT_EQ(file_open(path.c_str(), file), 0) << c.name;
+    ASSERT_EQ(file_seek(file, 54), 0);
+    unsigned char bytes[10] = {};
+    ASSERT_EQ(file_read(file, bytes, sizeof bytes), 0);
+    EXPECT_EQ(bytes[0], static_cast<unsigned char>(54 * 7)) << c.name;
+    EXPECT_EQ(bytes[9], static_cast<unsigned char>(63 * 7)) << c.name;
+    EXPECT_EQ(file_close(file), 0);
+    CloseHandle(other);
+  }
 }
 
 TEST(Win32File, ShortReadsAreCode100WherePositioningPastTheEndIsNot) {

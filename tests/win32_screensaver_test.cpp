@@ -1,19 +1,20 @@
 // ovu.scr as Windows starts it: a GUI program that draws its preview (/p)
 // in a child of the window it is given, at that window's size, until the
-// window goes away, and that answers /c with a message. Started from a
-// folder without bitmaps, as Windows does. Needs a display (wine under
+// window goes away, answers /c with a message and, having no console, shows
+// a runtime-error line in a box. Started from a folder without bitmaps, as
+// Windows does. Needs a display (wine under
 // xvfb-run) and a GL driver.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace ovu {
 namespace {
+
+constexpr int kMessageBoxText = 0xFFFF;  // the control that holds a message box's text
 
 // A file of the build directory, one above the tests' own.
 std::string build_file(const char* name) {
@@ -27,19 +28,6 @@ std::string build_file(const char* name) {
 std::string tests_folder() {
   const std::string file = build_file("tests\\x");
   return file.substr(0, file.size() - 2);
-}
-
-int subsystem_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < 0x40) return -1;
-  std::uint32_t header = 0;
-  bytes.copy(reinterpret_cast<char*>(&header), 4, 0x3C);
-  // The optional header follows the 4-byte signature and the 20-byte file
-  // header; Subsystem sits at its offset 68 in both PE32 and PE32+.
-  const std::size_t at = header + 24 + 68;
-  if (bytes.size() < at + 2) return -1;
-  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
 }
 
 void pump_for(DWORD milliseconds) {
@@ -112,11 +100,6 @@ bool client_size_is(HWND window, const RECT& size) {
   return area.right == size.right && area.bottom == size.bottom;
 }
 
-TEST(Win32Screensaver, ScrIsAGuiProgramBesideTheConsoleOne) {
-  EXPECT_EQ(subsystem_of(build_file("ovu.scr")), IMAGE_SUBSYSTEM_WINDOWS_GUI);
-  EXPECT_EQ(subsystem_of(build_file("ovu.exe")), IMAGE_SUBSYSTEM_WINDOWS_CUI);
-}
-
 TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAway) {
   PreviewWindow preview(152, 112);
   ASSERT_NE(preview.handle, nullptr);
@@ -145,20 +128,36 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAway) {
   EXPECT_EQ(ovu.wait(), 0);
 }
 
-TEST(Win32Screensaver, ConfigureSaysThereIsNothingToSetAndANonWindowFails) {
-  for (const char* arguments : {"", " /c", " /c:0"}) {
-    Process ovu(arguments);
-    ASSERT_TRUE(ovu.started);
-    HWND box = nullptr;
-    ASSERT_TRUE(pump_until([&] { return (box = FindWindowA("#32770", "ovu")) != nullptr; })) << "'" << arguments << "'";
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(ovu.wait(), 0) << "'" << arguments << "'";
-  }
+TEST(Win32Screensaver, ConfigureSaysThereIsNothingToSetAndAFailureShowsItsLineInABox) {
   HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   const auto handle = static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(gone));
   DestroyWindow(gone);
-  Process ovu(" /p:" + std::to_string(handle));
-  EXPECT_EQ(ovu.wait(), 1);
+  // Without a console the runtime-error line has a box of its own.
+  struct Case {
+    std::string arguments;
+    const char* caption;
+    const char* text;
+    int exit_code;
+  } cases[] = {
+      {"", "ovu", "nothing to configure", 0},
+      {" /c", "ovu", "nothing to configure", 0},
+      {" /c:0", "ovu", "nothing to configure", 0},
+      {" /p:" + std::to_string(handle), "Error", "Runtime error   1 at 00D10001", 1},
+  };
+  for (const Case& c : cases) {
+    Process ovu(c.arguments);
+    ASSERT_TRUE(ovu.started);
+    HWND box = nullptr;
+    ASSERT_TRUE(pump_until([&] { return (box = FindWindowA("#32770", c.caption)) != nullptr; })) << c.arguments;
+    char text[128] = {};
+    GetDlgItemTextA(box, kMessageBoxText, text, sizeof text);
+    EXPECT_NE(std::string(text).find(c.text), std::string::npos) << c.arguments << ": " << text;
+    // An OK button and no Cancel: MB_OK, as every other kind of box lacks one or has the other.
+    EXPECT_TRUE(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr) << c.arguments;
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << c.arguments;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(ovu.wait(), c.exit_code) << c.arguments;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end checks of the Windows ovu.exe under wine64, on the X server that
+# End-to-end checks of the Windows ovu.exe under wine, on the X server that
 # xvfb-run gives ctest: a screenshot run, the water dump against the native
-# build's, failing bitmaps, and the keys that end it and those that do not.
+# build's, failing bitmaps, no GL, the keys that end it and those that do
+# not, and the zip package unpacked on its own.
 # Usage: windows_smoke.sh WINDOWS_BUILD_DIR NATIVE_OVU
 set -uo pipefail
 
@@ -119,6 +120,13 @@ ovu --data-dir "$work/readonly" --frames 2
 code=$?
 [[ $code -eq 0 ]] || fail "read-only bitmaps exited $code, not 0: $(cat "$work/out")"
 
+echo "== no GL driver"
+# Mesa finds no driver in an empty folder, so wine has no GL to offer.
+LIBGL_DRIVERS_PATH=$work/missing ovu --frames 1
+code=$?
+[[ $code -eq 1 ]] || fail "without a GL driver it exited $code, not 1"
+expect_error_line 1 "no GL driver"
+
 echo "== keys"
 (cd "$build" && OVU_WINE_TIMEOUT=60 exec "$here/wine_run.sh" "$prefix" ./ovu.exe) >"$work/out" 2>"$work/err" &
 pid=$!
@@ -142,6 +150,22 @@ wait "$pid"
 code=$?
 [[ $code -eq 0 ]] || fail "the program ended by a key exited $code, not 0"
 [[ ! -s "$work/out" ]] || fail "the program ended by a key wrote to stdout: $(cat "$work/out")"
+
+echo "== the zip, unpacked on its own"
+(cd "$build" && cpack -G ZIP -B "$work/package" >/dev/null) || fail "cpack failed"
+(mkdir "$work/unpacked" && cd "$work/unpacked" && cmake -E tar xf "$work"/package/ovu-*-win*.zip) ||
+  fail "cannot unpack the zip"
+folder=$(echo "$work"/unpacked/ovu-*)
+[[ $(cd "$folder" && LC_ALL=C ls | tr '\n' ' ') == "CHRMWARP.bmp README.txt ovu.exe ovu.scr vo.bmp vomask.bmp " ]] ||
+  fail "the zip holds: $(ls -R "$work/unpacked")"
+(cd "$folder" && OVU_WINE_TIMEOUT=60 "$here/wine_run.sh" "$prefix" ./ovu.exe --frames 5) >"$work/out" 2>&1 ||
+  fail "the unpacked ovu.exe exited $?: $(cat "$work/out")"
+OVU_WINE_TIMEOUT=60 "$here/wine_run.sh" "$prefix" "$folder/ovu.scr" /c >/dev/null 2>&1 &
+pid=$!
+# Its settings: a box captioned ovu, which Enter dismisses.
+box=$(timeout 30 xdotool search --sync --onlyvisible --name '^ovu$' 2>/dev/null | head -n 1)
+[[ -n "$box" ]] && xdotool windowfocus --sync "$box" key Return 2>/dev/null || fail "ovu.scr /c showed no box captioned ovu"
+wait "$pid" || fail "the unpacked ovu.scr /c exited $?"
 
 if ((failures > 0)); then
   echo "windows_smoke: $failures check(s) failed" >&2

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs one program of the Windows build under wine64: the cross build's test
-# emulator. Usage: wine_run.sh PREFIX PROGRAM.exe [ARGS...]
+# Runs one program of the Windows build under wine, with the loader of its
+# architecture: the cross build's test emulator.
+# Usage: wine_run.sh PREFIX PROGRAM.exe [ARGS...]
 # The wine prefix is made on first use, under a lock so parallel tests wait
 # for it. Every run has a time limit, so a hung program fails its test.
 set -euo pipefail
@@ -9,25 +10,32 @@ prefix=$1
 shift
 program=$1
 
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
-# wine64 starts a 32-bit program without wine32 and it ends at once with 0,
-# which would pass for success: refuse it instead.
+# Each loader by its own name: /usr/bin/wine prefers the 32-bit one, which
+# starts a 64-bit program as a child of its own, so signals and the exit code
+# would reach that child only second-hand. Without wine32, wine64 starts a
+# 32-bit program that ends at once with 0, which would pass for success.
 pe_offset=$(od -An -tu4 -j 60 -N 4 "$program" | tr -d ' ')
 machine=$(od -An -tx2 -j $((pe_offset + 4)) -N 2 "$program" | tr -d ' ')
-if [[ "$machine" != 8664 ]]; then
-  echo "wine_run: $program is not an x86-64 program (machine $machine); wine64 cannot run it" >&2
+case "$machine" in
+  8664) loader=$(command -v wine64 || echo /usr/lib/wine/wine64) arch=win64 ;;
+  014c) loader=/usr/lib/wine/wine arch=win32 ;;
+  *) loader="" ;;
+esac
+if [[ ! -x "$loader" ]]; then
+  echo "wine_run: no wine loader for $program (PE machine $machine; a 32-bit one needs wine32:i386)" >&2
   exit 125
 fi
+
+export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$loader WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if [[ ! -e "$prefix/.ovu-ready" ]]; then
     rm -rf "$prefix"
-    timeout 300 wineboot -i >/dev/null 2>&1
+    timeout 300 "$loader" wineboot -i >/dev/null 2>&1
     # Unmanaged windows get their full size and the keyboard under a bare X server.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    timeout 60 "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     timeout 60 wineserver -w
     touch "$prefix/.ovu-ready"
   fi
@@ -43,7 +51,7 @@ wineserver -p20 </dev/null >/dev/null 2>&1 || true
 out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
-timeout -k 5 "${OVU_WINE_TIMEOUT:-120}" wine "$@" >"$out" 2>"$err" &
+timeout -k 5 "${OVU_WINE_TIMEOUT:-120}" "$loader" "$@" >"$out" 2>"$err" &
 child=$!
 trap 'kill "$child" 2>/dev/null' TERM INT
 code=0

@@ -1,6 +1,7 @@
 // Bitmap file access on Windows through CreateFileA and friends; codes are
-// GetLastError's. Files are opened for reading with read sharing only, so a
-// read-only file or medium loads. Only disk files are read: a console, pipe
+// GetLastError's. Files are opened for reading only, so a read-only file or
+// medium loads, and share reading and writing, so a file that an image
+// editor holds open loads too. Only disk files are read: a console, pipe
 // or device under a bitmap's name is refused instead of blocking.
 // Known limit: names are in the ANSI code page, as the A functions take them.
 
@@ -43,8 +44,8 @@ int create_exclusive(const std::string& path, HANDLE& handle) {
 }  // namespace
 
 int file_open(const char* path, FileHandle& file) {
-  const HANDLE handle =
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return last_error();
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);

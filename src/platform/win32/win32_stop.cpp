@@ -1,6 +1,7 @@
-// The runtime-error stop and fault handling on Windows (console subsystem).
-// Depends on kernel32 only: WriteFile on the standard handles, an unhandled-
-// exception filter for processor faults, a console control handler for Ctrl+C.
+// The runtime-error stop and fault handling on Windows. Depends on kernel32:
+// WriteFile on the standard handles, an unhandled-exception filter for
+// processor faults, a console control handler for Ctrl+C; and on user32 for
+// the message box of the GUI build (ovu.scr), which has no console to write to.
 // Known limit: a fault inside a debugger goes to the debugger first, and a
 // stack overflow is reported only while the reserved guarantee lasts.
 
@@ -35,10 +36,35 @@ void write_all(DWORD which, const char* data, std::size_t size) {
   }
 }
 
-// The line ends in CR LF; it has no zero byte, which a console shows as a blank.
+// The program's own subsystem, from its image header: ovu.exe is a console
+// program, ovu.scr the same code linked as a GUI one.
+bool has_console_subsystem() {
+  const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+  return headers->OptionalHeader.Subsystem != IMAGE_SUBSYSTEM_WINDOWS_GUI;
+}
+
+DWORD WINAPI show_error_box(void* text) {
+  MessageBoxA(nullptr, static_cast<const char*>(text), "Error", MB_OK);
+  return 0;
+}
+
+// The line ends in CR LF; it has no zero byte, which a console shows as a
+// blank. Without a console it is shown in a box, from a thread of its own:
+// after a stack overflow this one has too little stack left for a dialog.
 void write_error_line(std::uint32_t code, std::uint32_t location) {
   char line[kErrorLineLength + 2];
   format_error_line(static_cast<std::uint8_t>(code & 0xFF), location, line);
+  if (!has_console_subsystem()) {
+    line[kErrorLineLength] = '\0';
+    const HANDLE box = CreateThread(nullptr, 0, show_error_box, line, 0, nullptr);
+    if (box != nullptr) {
+      WaitForSingleObject(box, INFINITE);
+      CloseHandle(box);
+    }
+    return;
+  }
   line[kErrorLineLength] = '\r';
   line[kErrorLineLength + 1] = '\n';
   write_all(STD_OUTPUT_HANDLE, line, sizeof line);

@@ -31,6 +31,7 @@ struct Backend {
   HDC dc = nullptr;
   HGLRC context = nullptr;
   bool live = false;       // context current, not yet torn down
+  DWORD context_error = 0; // GetLastError of the context step that failed
   bool quit_seen = false;  // GetMessageA has returned 0
   HWND host = nullptr;     // the preview window we are a child of; its keys are the host's
   bool pointer_events = false;
@@ -55,14 +56,18 @@ PIXELFORMATDESCRIPTOR pixel_format_request() {
   return request;
 }
 
-// WM_CREATE. Nothing is tested here; platform_open looks at the outcome.
+// WM_CREATE. Only the outcome is tested, by platform_open: the context
+// itself, since wglMakeCurrent(dc, NULL) succeeds (it merely releases)
+// after wglCreateContext has failed for want of a GL driver.
 void attach_context(HWND window) {
   g_backend.dc = GetDC(window);
   const PIXELFORMATDESCRIPTOR request = pixel_format_request();
   const int format = ChoosePixelFormat(g_backend.dc, &request);
   SetPixelFormat(g_backend.dc, format, &request);
   g_backend.context = wglCreateContext(g_backend.dc);
-  g_backend.live = wglMakeCurrent(g_backend.dc, g_backend.context) != FALSE;
+  g_backend.live = g_backend.context != nullptr && wglMakeCurrent(g_backend.dc, g_backend.context) &&
+                   wglGetCurrentContext() == g_backend.context;
+  if (!g_backend.live) g_backend.context_error = GetLastError();
 }
 
 // The order matters to drivers: context before DC before window.
@@ -226,8 +231,12 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   } else {
     create_full_window();
   }
+  if (g_backend.window == nullptr) {
+    reason = "win32: cannot create the window (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
   if (!g_backend.live) {
-    reason = "win32: cannot create a window with a GL context (error " + std::to_string(GetLastError()) + ")";
+    reason = "win32: no GL context for the window (error " + std::to_string(g_backend.context_error) + ")";
     return false;
   }
   set_swap_interval(request.vsync);
