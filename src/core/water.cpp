@@ -57,6 +57,10 @@ int sub_step_count(float step) {
   return static_cast<int>(std::ceil(Extended(step) / Water::kMaxPlainStep));
 }
 
+// Equal sub-steps, not steps of kMaxPlainStep plus a remainder: a frame then
+// repeats one step size, which damps every ripple on its own, and the sizes
+// that do mix across frames all lie in (1, 2]. n and step / n are worked
+// out in extended precision; the sub-step is rounded once, where it is kept.
 void Water::update(float step) {
   const int count = sub_step_count(step);
   if (count == 0) return;
