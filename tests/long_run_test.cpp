@@ -69,8 +69,11 @@ TEST(LongRun, FieldStaysFiniteAndBoundedUnderAnyFrameTiming) {
   };
   for (const Case& c : cases) {
 #if defined(__SANITIZE_ADDRESS__)
-    // Fixed-size arithmetic that the sanitizers see in the shorter rows.
+    // The sanitizers see the same arithmetic in a thousand frames of the short rows.
     if (c.frames > 5000) continue;
+    const int frames = 1000;
+#else
+    const int frames = c.frames;
 #endif
     Random random;
     Water water(random);
@@ -81,19 +84,19 @@ TEST(LongRun, FieldStaysFiniteAndBoundedUnderAnyFrameTiming) {
     std::uniform_int_distribution<std::uint32_t> random_ms(c.low, c.high);
     std::uint64_t ticks = 0;
     loop.start(0);
-    for (int n = 0; n < c.frames && extremes.finite; ++n) {
+    for (int n = 0; n < frames && extremes.finite; ++n) {
       ticks += c.cycle_ms.empty() ? random_ms(engine) : c.cycle_ms[n % c.cycle_ms.size()];
       loop.frame(static_cast<std::uint32_t>(ticks), watch);
       extremes.take(water);
     }
-    std::string label = std::to_string(c.frames) + " frames of";
+    std::string label = std::to_string(frames) + " frames of";
     for (std::uint32_t ms : c.cycle_ms) label += " " + std::to_string(ms);
     if (c.cycle_ms.empty()) label += " " + std::to_string(c.low) + ".." + std::to_string(c.high);
     label += " ms";
     ASSERT_TRUE(extremes.finite && watch.normals_finite) << label;
     EXPECT_LE(extremes.height, 40) << label;
     EXPECT_LT(extremes.velocity, 3) << label;
-    EXPECT_EQ(loop.frames(), static_cast<std::uint64_t>(c.frames));
+    EXPECT_EQ(loop.frames(), static_cast<std::uint64_t>(frames));
     EXPECT_EQ(loop.seconds(), to_single(Extended(ticks) / 1000)) << label;
     EXPECT_EQ(watch.frame_clock_wraps, c.frame_clock_wraps) << label;
     EXPECT_GE(watch.frame_clock_low, 0.0f) << label;
