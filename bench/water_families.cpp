@@ -4,7 +4,8 @@
 // loop (virtual clock, single-precision seconds, drops), as `--fixed-step`
 // drives the program. The whole set takes about an hour and a half of one
 // core; name families to run a part, e.g. `water_families steady=1-700` and
-// `water_families alternation steady=701-1000` side by side.
+// `water_families alternation steady=701-1000` side by side, or a sample of
+// the steady lengths, e.g. every tenth: `steady=1-1000/10`.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -107,12 +108,14 @@ std::string ms_list(const std::vector<std::uint32_t>& cycle) {
   return text;
 }
 
-// A row per 100 ms of frame length, so a long run shows its progress.
-void steady(int first, int last) {
-  for (int from = first; from <= last; from = (from / 100 + 1) * 100 + 1) {
+// A row per 100 ms of frame length, so a long run shows its progress; every
+// `stride`-th length from `first` on.
+void steady(int first, int last, int stride) {
+  for (int from = first; from <= last;) {
     const int to = std::min(last, (from - 1) / 100 * 100 + 100);
-    Row row{"steady " + std::to_string(from) + ".." + std::to_string(to) + " ms"};
-    for (int ms = from; ms <= to; ++ms) row.take(std::to_string(ms) + " ms", run_cycle({std::uint32_t(ms)}));
+    Row row{"steady " + std::to_string(from) + ".." + std::to_string(to) + " ms" +
+            (stride > 1 ? ", every " + std::to_string(stride) + " ms" : "")};
+    for (; from <= to; from += stride) row.take(std::to_string(from) + " ms", run_cycle({std::uint32_t(from)}));
     row.print();
   }
 }
@@ -169,11 +172,12 @@ int main(int argc, char** argv) {
   std::printf("| family | sequences | worst | max abs height | max abs velocity | finite | within bound |\n");
   std::printf("| --- | ---: | --- | ---: | ---: | --- | --- |\n");
   for (const std::string& family : families) {
-    int first = 0, last = 0;
+    int first = 0, last = 0, stride = 1;
     if (family == "steady") {
-      steady(1, 1000);
-    } else if (std::sscanf(family.c_str(), "steady=%d-%d", &first, &last) == 2 && first >= 1 && last >= first) {
-      steady(first, last);
+      steady(1, 1000, 1);
+    } else if (std::sscanf(family.c_str(), "steady=%d-%d/%d", &first, &last, &stride) >= 2 && first >= 1 &&
+               last >= first && stride >= 1) {
+      steady(first, last, stride);
     } else if (family == "jitter") {
       jitter();
     } else if (family == "random") {
@@ -183,7 +187,7 @@ int main(int argc, char** argv) {
     } else if (family == "burst") {
       burst();
     } else {
-      std::fprintf(stderr, "water_families: unknown family '%s' (steady, steady=A-B, jitter, random, alternation, burst)\n",
+      std::fprintf(stderr, "water_families: unknown family '%s' (steady, steady=A-B[/S], jitter, random, alternation, burst)\n",
                    family.c_str());
       return 64;
     }
