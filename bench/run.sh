@@ -48,7 +48,7 @@ bench/core_bench --benchmark_format=csv --benchmark_repetitions=5 --benchmark_re
   >"$work/core.txt"
 core_us() { awk -v n="$1" '$1 == n {f = ($3 == "ns") ? 1e-3 : ($3 == "us") ? 1 : 1e3; printf "%.2f", $2 * f}' "$work/core.txt"; }
 for pair in "water update, Step 1.6|BM_WaterUpdate/16|BM_FloorField/1" \
-            "water update, Step 50 (9 sub-steps)|BM_WaterUpdate/500|BM_FloorField/9" \
+            "water update, Step 50 (25 sub-steps)|BM_WaterUpdate/500|BM_FloorField/25" \
             "drop (15 x 15 cells)|BM_Drop|BM_FloorDrop" \
             "normals pass|BM_NormalsPass|BM_FloorNormals" \
             "title grid (1,800 vertices, 64 sin/cos)|BM_IntroGrid|BM_FloorIntroGrid" \

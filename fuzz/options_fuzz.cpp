@@ -37,7 +37,11 @@ std::vector<std::string> arguments_for(const ovu::Options& o) {
     if (on) args.emplace_back(name);
   };
   number("--frames", o.frames);
-  number("--fixed-step", o.fixed_step_ms);
+  if (!o.fixed_step_ms.empty()) {
+    std::string list;
+    for (int ms : o.fixed_step_ms) list += (list.empty() ? "" : ",") + std::to_string(ms);
+    args.insert(args.end(), {"--fixed-step", list});
+  }
   path("--screenshot", o.screenshot);
   path("--dump-water", o.dump_water);
   path("--data-dir", o.data_dir);
@@ -78,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const ovu::Options& o = parsed.options;
   check(parsed.error.empty());
-  check(o.frames >= 0 && o.fixed_step_ms >= 0);
+  check(o.frames >= 0);
+  for (int ms : o.fixed_step_ms) check(ms >= 1);
   check(o.windowed ? o.width >= 1 && o.width <= kMaxWindowSide && o.height >= 1 && o.height <= kMaxWindowSide
                    : o.width == 0 && o.height == 0);
 

@@ -156,7 +156,7 @@ TEST(FrameLoop, FrameClockKeepsItsPaceAndNeverFreezes) {
   }
 }
 
-TEST(FrameLoop, InjectedFrameLengthsAtTheMendThresholds) {
+TEST(FrameLoop, InjectedFrameLengthsAtTheSplitThresholds) {
   // One frame of `ms` after the start, from a counter about to wrap; the
   // plain steps it must come to, worked out by hand.
   struct Case {
@@ -164,11 +164,11 @@ TEST(FrameLoop, InjectedFrameLengthsAtTheMendThresholds) {
     int plain_steps;
     float frame_step;  // before splitting
   } cases[] = {
-      {60, 1, to_single(Extended(0.06f) * 100)},  // just under 6: one plain step
-      {61, 2, to_single(Extended(0.061f) * 100)}, // just over: two halves
-      {1000, 17, 100.0f},                          // one second: 17 sub-steps
-      {1001, 17, 100.0f},                          // more is clamped to one second
-      {3'600'000, 17, 100.0f},                     // an hour's stall as well
+      {20, 1, to_single(Extended(0.02f) * 100)},  // Step 2 exactly: one plain step
+      {21, 2, to_single(Extended(0.021f) * 100)}, // just over: two halves
+      {1000, 50, 100.0f},                          // one second: 50 sub-steps
+      {1001, 50, 100.0f},                          // more is clamped to one second
+      {3'600'000, 50, 100.0f},                     // an hour's stall as well
       {0, 0, 0.0f},                                // a counter that did not move
   };
   for (const Case& c : cases) {

@@ -16,7 +16,7 @@ TEST(Options, NoArgumentsIsThePlainDemo) {
   const ParsedOptions p = parse({});
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.options.frames, 0);
-  EXPECT_EQ(p.options.fixed_step_ms, 0);
+  EXPECT_TRUE(p.options.fixed_step_ms.empty());
   EXPECT_FALSE(p.options.windowed);
   EXPECT_TRUE(p.options.intro);
   EXPECT_TRUE(p.options.screenshot.empty());
@@ -87,13 +87,13 @@ TEST(Options, RootMeansTheWindowTheHostNamesInTheEnvironment) {
 }
 
 TEST(Options, ValuesAreTakenInBothForms) {
-  const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16", "--windowed", "1280x720",
+  const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16,60,7", "--windowed", "1280x720",
                                  "--screenshot=a.png", "--dump-water", "w.bin", "--data-dir", "/usr/share/ovu",
                                  "--fps", "--verbose", "--vsync", "--no-intro"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
   EXPECT_EQ(o.frames, 120);
-  EXPECT_EQ(o.fixed_step_ms, 16);
+  EXPECT_EQ(o.fixed_step_ms, (std::vector<int>{16, 60, 7}));
   EXPECT_TRUE(o.windowed);
   EXPECT_EQ(o.width, 1280);
   EXPECT_EQ(o.height, 720);
@@ -102,6 +102,7 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(o.data_dir, "/usr/share/ovu");
   EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
+  EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
 
 TEST(Options, MalformedFormsAreRefusedWithAReason) {
@@ -109,6 +110,8 @@ TEST(Options, MalformedFormsAreRefusedWithAReason) {
       {"--frames"}, {"--frames", "0"}, {"--frames", "-5"}, {"--frames", "+5"}, {"--frames", "12x"},
       {"--frames", "2147483648"}, {"--frames", "99999999999"}, {"--frames", ""}, {"--frames", "0x10"},
       {"--frames", "--fps"}, {"--fixed-step", "0"}, {"--fixed-step", "1.5"}, {"--windowed", "640"},
+      {"--fixed-step", "16,,60"}, {"--fixed-step", "16,0"}, {"--fixed-step", "16,x"}, {"--fixed-step", ""},
+      {"--fixed-step", "16,"}, {"--fixed-step", ",16"}, {"--fixed-step", "16, 60"}, {"--fixed-step", "16,2147483648"},
       {"--windowed", "640x"}, {"--windowed", "x480"}, {"--windowed", "0x480"}, {"--windowed", "640x480x2"},
       {"--windowed", "40000x480"}, {"--screenshot"}, {"--screenshot="}, {"--dump-water"}, {"--fps=1"},
       {"--bogus"}, {"-x"}, {"frames"}, {"--help=yes"},

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "core/fpu.h"
+#include "core/numeric.h"
 
 namespace ovu {
 namespace {
@@ -173,53 +174,30 @@ TEST(Water, StepMatchesAnIndependentComputationBitForBit) {
   }
 }
 
-TEST(Water, LongFramesAreSplitAndBadStepsIgnored) {
+TEST(Water, StepsUpToTwoArePlainLongerOnesEqualSubStepsBadOnesNothing) {
   Random random;
-  const Water start(random);
-  auto after = [&](auto action) {
-    Water w = start;
-    action(w);
-    return w;
+  Water start(random);
+  drop_ripple(start, random);
+  const float inf = std::numeric_limits<float>::infinity();
+  const float above_two = std::nextafter(2.0f, inf), above_one = std::nextafter(1.0f, inf);
+  const struct Case {
+    float step;
+    int count;
+    float sub_step;
+  } cases[] = {
+      {0.0f, 1, 0.0f}, {0.5f, 1, 0.5f}, {1.6f, 1, 1.6f}, {std::nextafter(2.0f, 0.0f), 1, std::nextafter(2.0f, 0.0f)},
+      {2.0f, 1, 2.0f}, {above_two, 2, above_one}, {2.5f, 2, 1.25f}, {4.0f, 2, 2.0f},
+      {std::nextafter(4.0f, inf), 3, to_single(Extended(std::nextafter(4.0f, inf)) / 3)},
+      {50.0f, 25, 2.0f}, {100.0f, 50, 2.0f}, {100.5f, 50, 2.0f}, {1e9f, 50, 2.0f}, {inf, 50, 2.0f},
+      {-0.01f, 0, 0.0f}, {-1e9f, 0, 0.0f}, {std::numeric_limits<float>::quiet_NaN(), 0, 0.0f},
   };
-  for (float step : {0.0f, 0.5f, 1.6f, 6.0f}) {
-    EXPECT_EQ(sub_step_count(step), 1);
-    EXPECT_TRUE(same_field(after([&](Water& w) { w.update(step); }),
-                           after([&](Water& w) { w.plain_step(step); })));
+  for (const Case& c : cases) {
+    EXPECT_EQ(sub_step_count(c.step), c.count) << c.step;
+    Water updated = start, expected = start;
+    updated.update(c.step);
+    for (int k = 0; k < c.count; ++k) expected.plain_step(c.sub_step);
+    EXPECT_TRUE(same_field(updated, expected)) << c.step;
   }
-  EXPECT_EQ(sub_step_count(6.5f), 2);
-  EXPECT_TRUE(same_field(after([](Water& w) { w.update(6.5f); }),
-                         after([](Water& w) { w.plain_step(3.25f); w.plain_step(3.25f); })));
-  EXPECT_EQ(sub_step_count(50.0f), 9);
-  EXPECT_EQ(sub_step_count(100.0f), 17);
-  const Water hundred = after([](Water& w) { w.update(100.0f); });
-  for (float step : {100.5f, 1e9f, std::numeric_limits<float>::infinity()}) {
-    EXPECT_EQ(sub_step_count(step), 17);
-    EXPECT_TRUE(same_field(after([&](Water& w) { w.update(step); }), hundred)) << step;
-  }
-  for (float step : {-0.01f, -1e9f, std::numeric_limits<float>::quiet_NaN()}) {
-    EXPECT_EQ(sub_step_count(step), 0);
-    EXPECT_TRUE(same_field(after([&](Water& w) { w.update(step); }), start)) << step;
-  }
-}
-
-TEST(Water, StallingFramesKeepTheFieldFiniteAndBounded) {
-  Random random;
-  Water water(random);
-  float largest = 0;
-  for (int frame = 0; frame < 1000; ++frame) {
-    if (random.next(10) == 1) drop_ripple(water, random);
-    water.update(50.0f);
-    for (const Cell& c : water.cells()) {
-      ASSERT_TRUE(std::isfinite(c.height) && std::isfinite(c.velocity)) << "frame " << frame;
-      largest = std::fmax(largest, std::fabs(c.height));
-    }
-  }
-  EXPECT_LT(largest, 50.0f);
-  // The plain step is what the mend guards against: it does blow up.
-  Water plain(random);
-  drop_ripple(plain, random);
-  for (int frame = 0; frame < 200; ++frame) plain.plain_step(50.0f);
-  EXPECT_FALSE(std::isfinite(plain.height(50, 50)) && std::fabs(plain.height(50, 50)) < 1e6f);
 }
 
 TEST(Water, DropsFollowTheFixedSequence) {

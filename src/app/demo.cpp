@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/bitmap_loader.h"
 #include "app/png_image.h"
@@ -34,19 +35,23 @@ enum Where : std::uint32_t {
   kWhereDump = 0x00D10003,
 };
 
-// Real milliseconds, or a virtual clock where frame n sees n x step.
+// Real milliseconds, or a virtual clock where frame n sees the sum of the
+// first n lengths of the cycled list.
 class TickSource {
 public:
-  explicit TickSource(int fixed_step_ms) : step_(static_cast<std::uint32_t>(fixed_step_ms)) {}
-  std::uint32_t start() { return step_ == 0 ? platform_ticks_ms() : 0; }
+  explicit TickSource(const std::vector<int>& step_ms) : step_ms_(step_ms) {}
+  std::uint32_t start() { return step_ms_.empty() ? platform_ticks_ms() : 0; }
   std::uint32_t next() {
-    if (step_ == 0) return platform_ticks_ms();
-    virtual_ms_ += step_;  // wraps like a real counter; the loop accumulates in 64 bits
+    if (step_ms_.empty()) return platform_ticks_ms();
+    // Wraps like a real counter; the loop accumulates in 64 bits.
+    virtual_ms_ += static_cast<std::uint32_t>(step_ms_[next_]);
+    next_ = (next_ + 1) % step_ms_.size();
     return virtual_ms_;
   }
 
 private:
-  std::uint32_t step_;
+  std::vector<int> step_ms_;
+  std::size_t next_ = 0;
   std::uint32_t virtual_ms_ = 0;
 };
 

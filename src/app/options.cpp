@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "core/error_line.h"
 
@@ -47,6 +48,20 @@ bool same_file(const std::string& a, const std::string& b) {
     return (failed ? std::filesystem::path(text) : absolute).lexically_normal();
   };
   return normal(a) == normal(b);
+}
+
+// "16" or "16,60": every entry a whole number of milliseconds.
+std::optional<std::vector<int>> parse_step_list(const std::string& text) {
+  std::vector<int> steps;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    const auto ms = parse_count(text.substr(start, comma - start), INT_MAX);
+    if (!ms) return std::nullopt;
+    steps.push_back(static_cast<int>(*ms));
+    if (comma == std::string::npos) return steps;
+    start = comma + 1;
+  }
 }
 
 bool parse_size(const std::string& text, int& width, int& height) {
@@ -106,12 +121,19 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       bool off = false;
       if (!flag(off)) return fail(name + " takes no value");
       o.intro = false;
-    } else if (name == "--frames" || name == "--fixed-step") {
+    } else if (name == "--frames") {
       const auto text = value();
       if (!text) return fail(name + " needs a number");
       const auto count = parse_count(*text, INT_MAX);
       if (!count) return fail(name + ": '" + *text + "' is not a whole number from 1 to 2147483647");
-      (name == "--frames" ? o.frames : o.fixed_step_ms) = static_cast<int>(*count);
+      o.frames = static_cast<int>(*count);
+    } else if (name == "--fixed-step") {
+      const auto text = value();
+      if (!text) return fail(name + " needs a number of milliseconds");
+      auto steps = parse_step_list(*text);
+      if (!steps)
+        return fail(name + ": '" + *text + "' is not a whole number from 1 to 2147483647 or a comma-separated list of them");
+      o.fixed_step_ms = std::move(*steps);
     } else if (name == "--windowed") {
       const auto text = value();
       if (!text) return fail(name + " needs a size such as 1280x720");
@@ -155,7 +177,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
 std::string usage_text() {
   return "usage: ovu [options]\n"
          "  --frames N          end normally after N frames\n"
-         "  --fixed-step MS     a virtual clock: every frame is MS milliseconds long\n"
+         "  --fixed-step MS     a virtual clock: every frame is MS milliseconds long; a list such as\n"
+         "                      16,60 gives the frames those lengths in turn, over and over\n"
          "  --screenshot FILE   write the last frame as a PNG (with --frames)\n"
          "  --dump-water FILE   write the water field at the end (10404 x height, velocity as float32 LE)\n"
          "  --windowed WxH      a normal window of that size instead of covering the screen\n"

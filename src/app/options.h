@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ovu {
 
@@ -14,7 +15,9 @@ struct Options {
   enum class Target { OwnWindow, Root, HostWindow };
 
   int frames = 0;         // end after this many frames; 0: run until a key
-  int fixed_step_ms = 0;  // a virtual clock advancing this much per frame; 0: real time
+  // A virtual clock: frame lengths in milliseconds, each at least 1, used
+  // in turn and cycled. Empty: real time.
+  std::vector<int> fixed_step_ms;
   std::string screenshot; // PNG of the last frame's back buffer
   std::string dump_water; // the field after the last step, raw little-endian floats
   std::string data_dir;   // where the bitmaps are; empty: the current directory

@@ -57,6 +57,10 @@ int sub_step_count(float step) {
   return static_cast<int>(std::ceil(Extended(step) / Water::kMaxPlainStep));
 }
 
+// Equal sub-steps, not full steps plus a remainder: within a frame one size
+// repeats, which is stable on its own, and a long frame's sizes lie in (1, 2]
+// rather than a sliver beside full steps. n and step / n are worked out in
+// extended precision; the sub-step is rounded once, where it is kept.
 void Water::update(float step) {
   const int count = sub_step_count(step);
   if (count == 0) return;
