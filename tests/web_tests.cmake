@@ -1,0 +1,1 @@
+# Tests of the web build (the page in headless Chromium). Included by CMakeLists.txt.
