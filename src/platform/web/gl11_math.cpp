@@ -152,8 +152,12 @@ std::vector<MeshPrimitive> sphere_mesh(double radius, int slices, int stacks) {
   MeshPrimitive top{MeshPrimitive::TriangleFan, {{{slice_sin[0] * stack_sin[0], slice_cos[0] * stack_sin[0], stack_cos[0]}, {0, 0, r}}}};
   for (int i = slices; i >= 0; --i) top.vertices.push_back(vertex(i, 1));
   mesh.push_back(top);
+  // GLU takes this pole's normal from the slice angle numbered `stacks`
+  // (past the last slice it reads what its cache holds there; here: slice 0).
+  const int pole = stacks <= slices ? stacks : 0;
   MeshPrimitive bottom{MeshPrimitive::TriangleFan,
-                       {{{slice_sin[0] * stack_sin[stacks], slice_cos[0] * stack_sin[stacks], stack_cos[stacks]}, {0, 0, -r}}}};
+                       {{{slice_sin[pole] * stack_sin[stacks], slice_cos[pole] * stack_sin[stacks], stack_cos[stacks]},
+                         {0, 0, -r}}}};
   for (int i = 0; i <= slices; ++i) bottom.vertices.push_back(vertex(i, stacks - 1));
   mesh.push_back(bottom);
   for (int j = 1; j < stacks - 1; ++j) {

@@ -3,11 +3,9 @@
 # compiled as it is against Emscripten's GL headers, and these definitions of
 # the GL names take the place of the JavaScript ones.
 add_library(ovu_webgl STATIC
-  platform/web/gl11_math.cpp
   platform/web/web_glu.cpp
   platform/web/webgl_gl11.cpp)
-target_link_libraries(ovu_webgl PUBLIC ovu_flags)
-target_include_directories(ovu_webgl PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(ovu_webgl PUBLIC ovu_gl11_math)
 
 # Makes `target` the page: ovu.html with its .js, .wasm and the three bitmaps
 # preloaded into the page's file system (.data), in the build directory.

@@ -2,8 +2,9 @@
 // as GLU builds them from GL: the same perspective matrix, the same 2 x 2 box
 // filter for mipmaps and the same sphere, vertex for vertex.
 // Known limits: mipmaps of square power-of-two unsigned-byte RGB and RGBA
-// images whose rows are a multiple of 4 bytes long; quadrics with GLU's
-// defaults only (filled, smooth normals, no texture coordinates, outside).
+// images, read with GL's default pixel storage (rows padded to 4 bytes);
+// quadrics with GLU's defaults only (filled, smooth normals, no texture
+// coordinates, outside).
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -39,7 +40,12 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internal_format, GLsizei width, GLs
   const int components = components_of(format);
   if (components == 0 || type != GL_UNSIGNED_BYTE || width != height || !power_of_two(width)) return GLU_INVALID_ENUM;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
-  std::vector<std::uint8_t> level(bytes, bytes + static_cast<std::size_t>(width) * height * components);
+  const std::size_t row = static_cast<std::size_t>(width) * components;
+  std::vector<std::uint8_t> level;
+  for (GLsizei y = 0; y < height; ++y) {
+    const std::uint8_t* at = bytes + (row + 3) / 4 * 4 * static_cast<std::size_t>(y);
+    level.insert(level.end(), at, at + row);
+  }
   // The smaller levels are packed tightly.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (GLint n = 0;; ++n) {
