@@ -5,6 +5,9 @@
 #   scripts/deps.sh --with-windows   the same, plus the Windows cross-build's packages
 #   scripts/deps.sh --list           print the package names
 #   scripts/deps.sh --list-windows   print the Windows cross-build's package names
+#   scripts/deps.sh --with-web       the same as the first, plus the web page's packages
+#   scripts/deps.sh --list-web       print the web page's package names
+# (--with-windows and --with-web go together.)
 set -euo pipefail
 
 packages=(
@@ -24,12 +27,23 @@ windows_packages=(
   wine wine64 python3
 )
 
+# The web page (Emscripten, the stb PNG writer) and its tests in headless
+# Chromium through chromium-driver, scored with python3-pil. Optional too.
+web_packages=(
+  emscripten libstb-dev chromium chromium-driver python3-pil
+)
+
 with_windows=false
-case "${1:-}" in
-  --list) printf '%s\n' "${packages[@]}"; exit 0 ;;
-  --list-windows) printf '%s\n' "${windows_packages[@]}"; exit 0 ;;
-  --with-windows) with_windows=true ;;
-esac
+with_web=false
+for option in "$@"; do
+  case "$option" in
+    --list) printf '%s\n' "${packages[@]}"; exit 0 ;;
+    --list-windows) printf '%s\n' "${windows_packages[@]}"; exit 0 ;;
+    --list-web) printf '%s\n' "${web_packages[@]}"; exit 0 ;;
+    --with-windows) with_windows=true ;;
+    --with-web) with_web=true ;;
+  esac
+done
 
 missing_of() {
   local package status
@@ -42,7 +56,9 @@ missing_of() {
 mapfile -t missing < <(missing_of "${packages[@]}")
 missing_windows=()
 $with_windows && mapfile -t missing_windows < <(missing_of "${windows_packages[@]}")
-[[ ${#missing[@]} -eq 0 && ${#missing_windows[@]} -eq 0 ]] && exit 0
+missing_web=()
+$with_web && mapfile -t missing_web < <(missing_of "${web_packages[@]}")
+[[ ${#missing[@]} -eq 0 && ${#missing_windows[@]} -eq 0 && ${#missing_web[@]} -eq 0 ]] && exit 0
 
 as_root=()
 [[ $(id -u) -eq 0 ]] || as_root=(sudo)
@@ -56,4 +72,9 @@ if [[ ${#missing_windows[@]} -gt 0 ]]; then
   echo "deps: installing ${missing_windows[*]}" >&2
   "${as_root[@]}" apt-get install -y --no-install-recommends "${missing_windows[@]}" ||
     echo "deps: the Windows cross-build packages could not be installed; its checks will be skipped" >&2
+fi
+if [[ ${#missing_web[@]} -gt 0 ]]; then
+  echo "deps: installing ${missing_web[*]}" >&2
+  "${as_root[@]}" apt-get install -y --no-install-recommends "${missing_web[@]}" ||
+    echo "deps: the web page's packages could not be installed; its checks will be skipped" >&2
 fi
