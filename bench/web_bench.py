@@ -8,6 +8,7 @@ import re
 import statistics
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests'))
 from webdriver import Browser  # noqa: E402
@@ -44,14 +45,17 @@ def main():
                 native.append(native_fps(args))
             p, n = statistics.median(page), statistics.median(native)
             print(f'| {label} | {p:.1f} | {n:.1f} | {p / n:.2f} |')
-        browser.open('', page='web_core_bench.html')
-        lines = []
-        while not any('core: done' in line for line in lines):
-            lines += browser.console()
-        for line in lines:
-            m = re.search(r'core: (.*): ([\d.]+) us', line)
-            if m:
-                print(f'| {m.group(1)} | {m.group(2)} us | | |')
+        for page, pattern in [('web_floor.html', r'floor: (.*): ([\d.]+ fps)'),
+                              ('web_core_bench.html', r'core: (.*): ([\d.]+ µs)')]:
+            browser.open('', page=page)
+            lines = []
+            while not any(line.endswith('done"') for line in lines):
+                time.sleep(0.5)
+                lines += browser.console()
+            for line in lines:
+                    m = re.search(pattern, line)
+                if m:
+                    print(f'| {m.group(1)} | {m.group(2)} | | |')
     finally:
         browser.close()
     with open('/proc/loadavg') as f:

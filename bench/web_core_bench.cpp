@@ -49,13 +49,13 @@ int main() {
   static IntroGrid grid;
   float seconds = 6;
   const double title = microseconds([&] { intro_grid(seconds += 0.016f, 0.02f, grid); }, 100);
-  std::printf("core: water update, Step 1.6: %.1f us\n", update);
-  std::printf("core: water update, Step 50 (9 sub-steps): %.1f us\n", sub_stepped);
-  std::printf("core: normals pass: %.1f us\n", normals);
-  std::printf("core: drop: %.1f us\n", drop);
-  std::printf("core: title grid: %.1f us\n", title);
-  std::printf("core: per frame after the title (drop / 10 + update + normals): %.1f us\n",
+  std::printf("core: water update, Step 1.6: %.1f µs\n", update);
+  std::printf("core: water update, Step 50 (9 sub-steps): %.1f µs\n", sub_stepped);
+  std::printf("core: normals pass: %.1f µs\n", normals);
+  std::printf("core: drop (15 x 15 cells): %.1f µs\n", drop);
+  std::printf("core: title grid (1,800 vertices): %.1f µs\n", title);
+  std::printf("core: our own work per frame after the title (drop / 10 + update + normals): %.1f µs\n",
               drop / 10 + update + normals);
-  std::printf("core: per frame with the title: %.1f us\n", drop / 10 + update + normals + title);
+  std::printf("core: our own work per frame with the title: %.1f µs\n", drop / 10 + update + normals + title);
   std::printf("core: done\n");
 }

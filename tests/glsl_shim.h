@@ -8,20 +8,9 @@
 
 namespace glsl {
 
-struct vec2 {
-  float x, y;
-  vec2(float x_, float y_) : x(x_), y(y_) {}
-};
-
-struct vec3 {
-  float x, y, z;
-  vec3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
-};
-
-struct vec4 {
-  float x, y, z, w;
-  vec4(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
-};
+struct vec2 { float x, y; vec2(float a, float b) : x(a), y(b) {} };
+struct vec3 { float x, y, z; vec3(float a, float b, float c) : x(a), y(b), z(c) {} };
+struct vec4 { float x, y, z, w; vec4(float a, float b, float c, float d) : x(a), y(b), z(c), w(d) {} };
 
 inline vec3 operator+(vec3 a, vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 inline vec3 operator-(vec3 a, vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }

@@ -128,13 +128,13 @@ std::uint32_t platform_ticks_ms() {
 void platform_hide_cursor() { hide_cursor(); }
 
 // The frame is shown when the browser gets control back: at once, or at
-// the display's next refresh with vsync. The page counts the frames.
+// the display's next refresh with vsync. A turn of the event loop follows
+// either way: from there the runtime can end once the loop has returned.
+// The page counts the frames.
 void platform_swap() {
   count_frame();
-  if (g_backend.wait_for_display)
-    wait_for_display();
-  else
-    emscripten_sleep(0);
+  if (g_backend.wait_for_display) wait_for_display();
+  emscripten_sleep(0);
 }
 
 void platform_message(const std::string& text, std::uint32_t) { std::printf("%s\n", text.c_str()); }

@@ -231,9 +231,11 @@ void set_uniforms() {
 }
 
 // Draws what glEnd gathered under the state as it is now; every call that
-// changes state comes here first.
+// changes state comes here first. Between glBegin and glEnd it waits: the
+// scene changes no state there, though GL would allow materials.
 void draw_batch() {
   State& s = g_state;
+  if (s.inside_begin) return;
   if (s.indices.empty()) {
     s.vertices.clear();
     return;
