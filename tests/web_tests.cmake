@@ -5,8 +5,12 @@
 
 set(OVU_REFERENCE_OVU "" CACHE FILEPATH "The native ovu the page is compared with")
 # Debian's own python3, which has python3-pil.
-find_program(OVU_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
-find_program(OVU_CHROMEDRIVER chromedriver REQUIRED)
+find_program(OVU_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+find_program(OVU_CHROMEDRIVER chromedriver)
+if(NOT OVU_PYTHON OR NOT OVU_CHROMEDRIVER)
+  message(STATUS "The page's tests are left out: they need python3 and chromedriver (chromium-driver)")
+  return()
+endif()
 
 foreach(concern water pictures keys refusals)
   add_test(NAME WebPage.${concern}
