@@ -6,6 +6,11 @@
 
 include(GNUInstallDirs)
 
+if(EMSCRIPTEN)
+  # The page is served from its build directory (scripts/web.sh); nothing is installed.
+  return()
+endif()
+
 set(OVU_BITMAP_FILES
   ${CMAKE_BINARY_DIR}/CHRMWARP.bmp
   ${CMAKE_BINARY_DIR}/vo.bmp

@@ -6,6 +6,9 @@
 #   scripts/deps.sh --list           print the package names
 #   scripts/deps.sh --list-windows   print the Windows cross-build's package names
 #   scripts/deps.sh --list-windows-x86  print the 32-bit Windows tests' (i386) package names
+#   scripts/deps.sh --with-web       the same as the first, plus the web page's packages
+#   scripts/deps.sh --list-web       print the web page's package names
+# (--with-windows and --with-web go together.)
 set -euo pipefail
 
 packages=(
@@ -30,13 +33,24 @@ windows_packages=(
 # about first.
 windows_x86_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386)
 
+# The web page (Emscripten, the stb PNG writer) and its tests in headless
+# Chromium through chromium-driver, scored with python3-pil. Optional too.
+web_packages=(
+  emscripten libstb-dev chromium chromium-driver python3-pil
+)
+
 with_windows=false
-case "${1:-}" in
-  --list) printf '%s\n' "${packages[@]}"; exit 0 ;;
-  --list-windows) printf '%s\n' "${windows_packages[@]}"; exit 0 ;;
-  --list-windows-x86) printf '%s\n' "${windows_x86_packages[@]}"; exit 0 ;;
-  --with-windows) with_windows=true ;;
-esac
+with_web=false
+for option in "$@"; do
+  case "$option" in
+    --list) printf '%s\n' "${packages[@]}"; exit 0 ;;
+    --list-windows) printf '%s\n' "${windows_packages[@]}"; exit 0 ;;
+    --list-windows-x86) printf '%s\n' "${windows_x86_packages[@]}"; exit 0 ;;
+    --list-web) printf '%s\n' "${web_packages[@]}"; exit 0 ;;
+    --with-windows) with_windows=true ;;
+    --with-web) with_web=true ;;
+  esac
+done
 
 # With multiarch a plain name also lists the package's copies of other
 # architectures: only the native or architecture-independent one counts.
@@ -58,7 +72,10 @@ if $with_windows; then
   mapfile -t missing_windows < <(missing_of "${windows_packages[@]}")
   mapfile -t missing_windows_x86 < <(missing_of "${windows_x86_packages[@]}")
 fi
-[[ ${#missing[@]} -eq 0 && ${#missing_windows[@]} -eq 0 && ${#missing_windows_x86[@]} -eq 0 ]] && exit 0
+missing_web=()
+$with_web && mapfile -t missing_web < <(missing_of "${web_packages[@]}")
+[[ ${#missing[@]} -eq 0 && ${#missing_windows[@]} -eq 0 && ${#missing_windows_x86[@]} -eq 0 &&
+   ${#missing_web[@]} -eq 0 ]] && exit 0
 
 as_root=()
 [[ $(id -u) -eq 0 ]] || as_root=(sudo)
@@ -81,4 +98,9 @@ if [[ ${#missing_windows_x86[@]} -gt 0 ]]; then
   echo "deps: installing ${missing_windows_x86[*]}" >&2
   "${as_root[@]}" apt-get install -y --no-install-recommends "${missing_windows_x86[@]}" ||
     echo "deps: the i386 packages could not be installed; the 32-bit Windows tests will be skipped" >&2
+fi
+if [[ ${#missing_web[@]} -gt 0 ]]; then
+  echo "deps: installing ${missing_web[*]}" >&2
+  "${as_root[@]}" apt-get install -y --no-install-recommends "${missing_web[@]}" ||
+    echo "deps: the web page's packages could not be installed; its checks will be skipped" >&2
 fi

@@ -2,11 +2,12 @@
 # Installs what is missing, then builds and runs every test: the release
 # build and the AddressSanitizer + UndefinedBehaviorSanitizer build, each
 # under a virtual X server so the end-to-end tests have a real GL; then the
-# Debian package (scripts/package-test.sh) and the Windows cross-builds,
-# each tested under wine (the 32-bit one where wine32 and its GL are installed).
+# Debian package (scripts/package-test.sh), the Windows cross-builds, each
+# tested under wine (the 32-bit one where wine32 and its GL are installed),
+# and the web page in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh --with-windows
+scripts/deps.sh --with-windows --with-web
 
 jobs=$(nproc)
 for preset in release asan; do
@@ -82,3 +83,28 @@ windows_builds() {
   return "$status"
 }
 windows_builds
+
+# Why the web page cannot be checked here, or nothing when it can.
+web_unavailable() {
+  local tool
+  for tool in em++ chromium chromedriver /usr/bin/python3; do
+    command -v "$tool" >/dev/null || { echo "$tool is not installed"; return; }
+  done
+  /usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "python3-pil is not installed"; return; }
+  [[ -f /usr/include/stb/stb_image_write.h ]] || { echo "libstb-dev is not installed"; return; }
+}
+
+# The page against the native release build above.
+web_page() {
+  local reason
+  reason=$(web_unavailable)
+  if [[ -n "$reason" ]]; then
+    echo "== web: skipped: $reason"
+    return
+  fi
+  echo "== web"
+  cmake --preset web >/dev/null
+  cmake --build build/web -j"$jobs"
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset web
+}
+web_page

@@ -21,9 +21,13 @@ struct Swing {
   Extended sin, cos;
 };
 
+// Where long double is not the x87 format no sine matches the desktop's to
+// the last bit anyway, and binary128's runs in software: there double's
+// serves, which rounds to the same singles unless within a hair of a tie.
 Swing swing(int phase_index, float seconds) {
   const Extended phase = Extended(phase_index) + seconds;
-  return {std::sin(phase), std::cos(phase)};
+  if (kExtendedIsX87) return {std::sin(phase), std::cos(phase)};
+  return {std::sin(static_cast<double>(phase)), std::cos(static_cast<double>(phase))};
 }
 
 IntroVertex make_vertex(int column, int row, float wobble, const Swing& sw) {
@@ -47,13 +51,29 @@ IntroVertex intro_vertex(int column, int row, float seconds, float wobble) {
 }
 
 void intro_grid(float seconds, float wobble, IntroGrid& grid) {
-  Swing swings[kPhaseCount];
-  for (int p = 0; p < kPhaseCount; ++p) swings[p] = swing(p, seconds);
+  // The same sums as intro_vertex, their terms worked out once per column,
+  // row and phase.
+  Extended across[kIntroGrid + 1], up[kIntroGrid], shift_s[kPhaseCount], shift_t[kPhaseCount];
+  float x[kIntroGrid + 1], y[kIntroGrid];
+  for (int column = 0; column <= kIntroGrid; ++column) {
+    across[column] = Extended(column) / kIntroGrid;
+    x[column] = to_single(across[column] - 0.5L);
+  }
+  for (int row = 0; row < kIntroGrid; ++row) {
+    up[row] = Extended(row) / kIntroGrid;
+    y[row] = to_single(up[row] - 0.5L);
+  }
+  for (int p = 0; p < kPhaseCount; ++p) {
+    const Swing sw = swing(p, seconds);
+    shift_s[p] = wobble * sw.sin;
+    shift_t[p] = wobble * sw.cos;
+  }
   for (int i = 0; i < kIntroGrid; ++i) {
     for (int row = 0; row < kIntroGrid; ++row) {
       for (int k = 0; k < 2; ++k) {
-        const int column = i + k;
-        grid[i][2 * row + k] = make_vertex(column, row, wobble, swings[column | row]);
+        const int column = i + k, phase = column | row;
+        grid[i][2 * row + k] = IntroVertex{to_single(across[column] + shift_s[phase]),
+                                           to_single(up[row] + shift_t[phase]), x[column], y[row]};
       }
     }
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/extended.h"
 #include "core/numeric.h"
 
 namespace ovu {
@@ -11,10 +12,49 @@ namespace {
 
 constexpr int kDropRadius = 7;
 constexpr int kDropMargin = 8;          // keeps the 15 x 15 square off the border ring
-constexpr Extended kDropDepth = 10;
-constexpr Extended kDropFalloff = 5;    // the Gaussian's divisor of the squared distance
+constexpr Extended kTenth = 0xc.ccccccccccccccdp-7L;  // 0.1 as the x87 format holds it
 constexpr float kNormalHeightFactor = 4;
 constexpr int kHeightDrawRange = 1000;  // heights in steps of 0.001 from -0.5 to 0.499
+
+// The dent 10 exp(-k / 5) at squared distance k from the centre, as the x87
+// format computes it: the quotient, the exponential and the product each
+// rounded to its 64-bit significand. A table, because where long double is
+// not that format (WebAssembly) expl is only as precise as double.
+constexpr Extended kDropAmounts[] = {
+    0xap+0L, 0x8.2ff362e6fe6beb2p+0L, 0xd.6809e4078694996p-1L,
+    0xa.f9ea633dc30e1e6p-1L, 0x8.fc9075b8949aa8cp-1L, 0xe.b715e1dc1582dc4p-2L,
+    0xc.0c3a8e0c4bcaecbp-2L, 0x9.dd272528e2366bap-2L, 0x8.136b9bae8866d85p-2L,
+    0xd.39523c2e2660056p-3L, 0xa.d3aaa657b11f43fp-3L, 0x8.dd3fa9b4c754ac8p-3L,
+    0xe.83ceaf9617da1edp-4L, 0xb.e23eea5dfe72894p-4L, 0x9.bac7b8e6e239878p-4L,
+    0xf.ee8e80012e6d3dcp-5L, 0xd.0b3d603ffd0cb96p-5L, 0xa.adf032ccdb85fccp-5L,
+    0x8.be5bfde52720ad7p-5L, 0xe.513a2dc57206407p-6L, 0xb.b8d59314c618cafp-6L,
+    0x9.98e014124f09cbcp-6L, 0xf.b709ead3e8fc40ep-7L, 0xc.ddc918f09862702p-7L,
+    0xa.88b93826438346ep-7L, 0x8.9fe3f6042a14e8dp-7L, 0xe.1f55edbc04b81fbp-8L,
+    0xb.8ffc8a61f0ef374p-8L, 0x9.776e95460a20c1p-8L, 0xf.8046cc5d61dec85p-9L,
+    0xc.b0f336ac6505a7p-9L, 0xa.6403ec3f70ac1ecp-9L, 0x8.81d61af96916074p-9L,
+    0xd.ee1f89458c90736p-10L, 0xb.67b1d96754ef82ep-10L, 0x9.5671a0cb74fc95ap-10L,
+    0xf.4a4282736a91945p-11L, 0xc.84b9917dc5a618dp-11L, 0xa.3fce8b3068d3158p-11L,
+    0x8.6430fac796208d4p-11L, 0xd.bd94a28a18cbf58p-12L, 0xb.3ff3901f212a96dp-12L,
+    0x9.35e7a086a49db6ep-12L, 0xf.14fa7419192ce5bp-13L, 0xc.591a08f287f2bc6p-13L,
+    0xa.1c175737f4b7faep-13L, 0x8.46f3287ab16db01p-13L, 0xd.8db2e3f0e8dc955p-14L,
+    0xb.18bfc544035c56p-14L, 0x9.15cf03e2da02b1p-14L, 0xe.e06c115ecde0a1cp-15L,
+    0xc.2e128401b60c88p-15L, 0x9.f8dc98a630720bp-15L, 0x8.2a1b3c167c9881bp-15L,
+    0xd.5e780003af8901ep-16L, 0xa.f2149639a09e826p-16L, 0x8.f6263fbf3eb1eeep-16L,
+    0xe.ac94d342a7e00a2p-17L, 0xc.03a0f0f1c335a32p-17L, 0x9.d61c9dc7668cc02p-17L,
+    0x8.0da7d2852aeb6b8p-17L, 0xd.2fe1b1523a30cfcp-18L, 0xa.cbf026f560190dep-18L,
+    0x8.d6ebce5be46429p-18L, 0xe.79723b916838caap-19L, 0xb.d9c3453f127f209p-19L,
+    0x9.b3d5bacf34d2fe2p-19L, 0xf.e32f1b0c9c019fbp-20L, 0xd.01edba567ad82d3p-20L,
+    0xa.a650a1e786922f8p-20L, 0x8.b81e2f4706e5a54p-20L, 0xe.4701d4c7c1164a9p-21L,
+    0xb.b0777d82d63b989p-21L, 0x9.920649c3f9c7cb6p-21L, 0xf.abd2273bfbc94cap-22L,
+    0xc.d499e558f3a3078p-22L, 0xa.813437e4a1c4635p-22L, 0x8.99bbe74a8f477dfp-22L,
+    0xe.154131f40ff765ap-23L, 0xb.87bb9d5a47015b8p-23L, 0x9.70acaa6a89cf644p-23L,
+    0xf.7536200877cf657p-24L, 0xc.a7e40455826bfep-24L, 0xa.5c99200f4264521p-24L,
+    0x8.7bc38059d77d61ep-24L, 0xd.e42dee988161f68p-25L, 0xb.5f8daf4e310b17cp-25L,
+    0x9.4fc742322b0ec69p-25L, 0xf.3f5865291eaf9c5p-26L, 0xc.7bc9f0e08b284f7p-26L,
+    0xa.387d97c203c47d5p-26L, 0x8.5e33897fad87472p-26L, 0xd.b3c5ae8d9ca47aep-27L,
+    0xb.37ebc4bad6c9f5dp-27L, 0x9.2f547c20d70b5adp-27L, 0xf.0a365f7bb6a708bp-28L,
+    0xc.50498c0c7fce58cp-28L, 0xa.14dfe279e008254p-28L, 0x8.410a96cc9549a7ap-28L,
+};
 
 }  // namespace
 
@@ -23,7 +63,7 @@ Water::Water(Random& random, std::uint32_t texture)
   // Border ring included, row-major: the draw order fixes the surface.
   for (Cell& cell : cells_) {
     const Extended d = random.next(kHeightDrawRange);
-    cell.height = to_single((d / 100 - 5) * 0.1L);
+    cell.height = to_single(round_x87(round_x87(round_x87(d / 100) - 5) * kTenth));
   }
 }
 
@@ -35,17 +75,16 @@ void Water::plain_step(float step) {
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) {
       const int k = i * s + j;
-      const float laplacian = to_single(Extended(4) * c[k].height - c[k + s].height -
-                                        c[k + 1].height - c[k - s].height - c[k - 1].height);
-      const float accel = to_single(
-          -(Extended(laplacian) * stiffness_ + Extended(damping_) * c[k].velocity) * step);
-      c[k].velocity = to_single(Extended(c[k].velocity) + accel);
+      const float laplacian =
+          wave_laplacian(c[k].height, c[k + s].height, c[k + 1].height, c[k - s].height, c[k - 1].height);
+      const float accel = wave_acceleration(laplacian, stiffness_, damping_, c[k].velocity, step);
+      c[k].velocity = wave_velocity(c[k].velocity, accel);
     }
   }
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) {
       const int k = i * s + j;
-      c[k].height = to_single(Extended(c[k].velocity) * step + c[k].height);
+      c[k].height = wave_height(c[k].velocity, step, c[k].height);
     }
   }
 }
@@ -69,7 +108,7 @@ void Water::update(float step) {
     return;
   }
   const float clamped = step > kMaxFrameStep ? kMaxFrameStep : step;
-  const float sub_step = to_single(Extended(clamped) / count);
+  const float sub_step = to_single(round_x87(Extended(clamped) / count));
   for (int i = 0; i < count; ++i) plain_step(sub_step);
 }
 
@@ -88,6 +127,8 @@ void Water::build_normals() {
   }
 }
 
+Extended drop_amount(int squared_distance) { return kDropAmounts[squared_distance]; }
+
 DropSite drop_ripple(Water& water, Random& random) {
   const int range = Water::kSize - 2 * kDropRadius;
   const int row = static_cast<int>(random.next(range)) + kDropMargin;
@@ -95,10 +136,8 @@ DropSite drop_ripple(Water& water, Random& random) {
   std::vector<Cell>& cells = water.cells();
   for (int dy = -kDropRadius; dy <= kDropRadius; ++dy) {
     for (int dx = -kDropRadius; dx <= kDropRadius; ++dx) {
-      const Extended exponent = Extended(-(dy * dy + dx * dx)) / kDropFalloff;
-      const Extended amount = kDropDepth * std::exp(exponent);
       Cell& cell = cells[Water::index(row + dy, column + dx)];
-      cell.height = to_single(cell.height - amount);
+      cell.height = to_single(round_x87(cell.height - drop_amount(dy * dy + dx * dx)));
     }
   }
   return DropSite{row, column};

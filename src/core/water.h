@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/numeric.h"
 #include "core/random.h"
 
 namespace ovu {
@@ -77,6 +78,10 @@ struct DropSite {
   int row;
   int column;
 };
+
+// How deep a drop presses the cell at this squared distance (0 to 98) from
+// its centre: 10 exp(-squared_distance / 5).
+Extended drop_amount(int squared_distance);
 
 // Presses a Gaussian dent into the field at a random place: two draws, the
 // row first. Returns where the dent was centred.

@@ -1,0 +1,29 @@
+# The browser backend's part of the build, included by src/CMakeLists.txt in
+# the web build. ovu_webgl is our GL 1.1 and GLU subset over WebGL: src/gl is
+# compiled as it is against Emscripten's GL headers, and these definitions of
+# the GL names take the place of the JavaScript ones.
+add_library(ovu_webgl STATIC
+  platform/web/web_glu.cpp
+  platform/web/webgl_gl11.cpp)
+target_link_libraries(ovu_webgl PUBLIC ovu_gl11_math)
+
+# Makes `target` the page: ovu.html with its .js, .wasm and the three bitmaps
+# preloaded into the page's file system (.data), in the build directory.
+function(ovu_web_page target)
+  set(page_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
+  set(bitmaps "")
+  foreach(name CHRMWARP.bmp vo.bmp vomask.bmp)
+    list(APPEND bitmaps "SHELL:--preload-file ${CMAKE_BINARY_DIR}/${name}@/${name}")
+  endforeach()
+  set_target_properties(${target} PROPERTIES SUFFIX .html
+    LINK_DEPENDS "${page_dir}/shell.html;${CMAKE_BINARY_DIR}/CHRMWARP.bmp;${CMAKE_BINARY_DIR}/vo.bmp;${CMAKE_BINARY_DIR}/vomask.bmp")
+  target_link_options(${target} PRIVATE
+    # The frame loop is the desktop's endless loop; each swap yields to the page.
+    -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+    -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
+    "SHELL:-s EXPORTED_RUNTIME_METHODS=[FS]"
+    # htmlmin, which would minify the page, fails in Debian's packaging.
+    -sMINIFY_HTML=0
+    "SHELL:--shell-file ${page_dir}/shell.html"
+    ${bitmaps})
+endfunction()

@@ -1,0 +1,151 @@
+// The window, GL context and events in a web page, through Emscripten's html5
+// API. The page's canvas "#canvas" is the window: it fills the page and
+// follows its size, or keeps the size asked for. The context is WebGL 1, and
+// our GL 1.1 subset (webgl_gl11.cpp) draws through it. Depends on ASYNCIFY:
+// each swap yields to the browser, which shows the frame and delivers input.
+// Known limits: no screensaver host windows; the page, not we, owns the tab,
+// so closing it ends everything without an orderly end.
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+#include <webgl/webgl1.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+#include "platform/platform.h"
+
+namespace ovu {
+
+namespace {
+
+constexpr const char* kCanvas = "#canvas";
+
+struct Backend {
+  EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
+  bool fixed_size = false;  // a size was asked for: the page's size does not change it
+  bool wait_for_display = false;
+  std::deque<PlatformEvent> events;
+};
+
+Backend g_backend;
+
+// The canvas in device pixels, its CSS size such that one pixel is one pixel on screen.
+void size_canvas(int width, int height) {
+  const double ratio = emscripten_get_device_pixel_ratio();
+  emscripten_set_canvas_element_size(kCanvas, width, height);
+  emscripten_set_element_css_size(kCanvas, width / ratio, height / ratio);
+}
+
+EM_JS(double, page_width, (), { return window.innerWidth; });
+EM_JS(double, page_height, (), { return window.innerHeight; });
+EM_JS(void, hide_cursor, (), { Module.canvas.style.cursor = 'none'; });
+EM_JS(void, count_frame, (), { if (typeof ovu === 'object') ovu.frames++; });
+EM_ASYNC_JS(void, wait_for_display, (), { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
+
+// The page's inner size in device pixels.
+void page_size(int& width, int& height) {
+  const double ratio = emscripten_get_device_pixel_ratio();
+  width = static_cast<int>(std::lround(page_width() * ratio));
+  height = static_cast<int>(std::lround(page_height() * ratio));
+}
+
+// Keys that are system keys on the desktop (anything with Alt held, and
+// F10) do not end the program; Alt+F4 is a close request.
+EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* key, void*) {
+  PlatformEvent event;
+  const bool alt = key->altKey || std::strcmp(key->key, "Alt") == 0;
+  if (alt && std::strcmp(key->key, "F4") == 0)
+    event.kind = PlatformEvent::Quit;
+  else if (alt || std::strcmp(key->key, "F10") == 0)
+    event.kind = PlatformEvent::SystemKey;
+  else
+    event.kind = PlatformEvent::Key;
+  g_backend.events.push_back(event);
+  return EM_TRUE;  // nor do they reach the browser's own shortcuts and menus
+}
+
+EM_BOOL on_resize(int, const EmscriptenUiEvent*, void*) {
+  PlatformEvent event;
+  event.kind = PlatformEvent::Resize;
+  page_size(event.width, event.height);
+  size_canvas(event.width, event.height);
+  g_backend.events.push_back(event);
+  return EM_FALSE;
+}
+
+}  // namespace
+
+bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+  if (request.host_window != 0 || request.host_root) {
+    reason = "web: a page has no screensaver host's window to draw into";
+    return false;
+  }
+  g_backend.fixed_size = request.windowed;
+  g_backend.wait_for_display = request.vsync;
+  int width = request.width, height = request.height;
+  if (!request.windowed) page_size(width, height);
+  size_canvas(width, height);
+
+  EmscriptenWebGLContextAttributes attributes;
+  emscripten_webgl_init_context_attributes(&attributes);
+  attributes.alpha = EM_FALSE;
+  attributes.depth = EM_TRUE;
+  attributes.stencil = EM_FALSE;
+  attributes.antialias = EM_FALSE;  // GL 1.1 draws aliased
+  attributes.majorVersion = 1;
+  g_backend.context = emscripten_webgl_create_context(kCanvas, &attributes);
+  if (g_backend.context <= 0) {
+    reason = "web: cannot create a WebGL context (is WebGL switched off in this browser?)";
+    return false;
+  }
+  emscripten_webgl_make_context_current(g_backend.context);
+  // The software rasterisers we are compared with do not dither either.
+  emscripten_glDisable(GL_DITHER);
+  GLint depth_bits = 0;
+  emscripten_glGetIntegerv(GL_DEPTH_BITS, &depth_bits);
+  info.depth_bits = depth_bits;
+  emscripten_get_canvas_element_size(kCanvas, &info.width, &info.height);
+
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_key_down);
+  if (!g_backend.fixed_size) emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_resize);
+  return true;
+}
+
+bool platform_poll(PlatformEvent& event) {
+  if (g_backend.events.empty()) return false;
+  event = g_backend.events.front();
+  g_backend.events.pop_front();
+  return true;
+}
+
+std::uint32_t platform_ticks_ms() {
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
+}
+
+void platform_hide_cursor() { hide_cursor(); }
+
+// The frame is shown when the browser gets control back: at once, or at
+// the display's next refresh with vsync. A turn of the event loop follows
+// either way: from there the runtime can end once the loop has returned.
+// The page counts the frames.
+void platform_swap() {
+  count_frame();
+  if (g_backend.wait_for_display) wait_for_display();
+  emscripten_sleep(0);
+}
+
+void platform_message(const std::string& text, std::uint32_t) { std::printf("%s\n", text.c_str()); }
+
+// The last frame stays on the canvas under the page's closing note; only
+// the input and the context go.
+void platform_close() {
+  emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+  emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+  emscripten_webgl_make_context_current(0);
+  g_backend = Backend{};
+}
+
+}  // namespace ovu
