@@ -130,6 +130,9 @@ TEST(Win32File, WritesReplaceTheFileWholeAndRefuseWhatCannotBeWritten) {
   EXPECT_NE(check_writable(scratch.path()), 0);
   EXPECT_EQ(check_writable(scratch.at("fresh.png")), 0);
   EXPECT_EQ(GetFileAttributesA((scratch.path() + "\\fresh.png").c_str()), INVALID_FILE_ATTRIBUTES);
+  // A device is written where it is, never replaced by a renamed file.
+  EXPECT_EQ(check_writable("NUL"), 0);
+  EXPECT_EQ(write_file_replacing("NUL", data.data(), data.size()), 0);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
-// Bitmap file access on Windows through CreateFileA and friends; codes are
-// GetLastError's. Files are opened for reading only, so a read-only file or
+// File access on Windows through CreateFileA and friends; codes are
+// GetLastError's. Bitmaps are opened for reading only, so a read-only file or
 // medium loads, and share reading and writing, so a file that an image
 // editor holds open loads too. Only disk files are read: a console, pipe
-// or device under a bitmap's name is refused instead of blocking.
+// or device under a bitmap's name is refused instead of blocking. Outputs
+// replace a disk file (the one a link leads to) through a temporary one and
+// a rename; a device such as NUL or a pipe is written where it is.
 // Known limit: names are in the ANSI code page, as the A functions take them.
 
 #include <windows.h>
@@ -25,20 +27,62 @@ int last_error() {
   return code != 0 ? static_cast<int>(code) : static_cast<int>(ERROR_GEN_FAILURE);
 }
 
+// Recognisable as ours, so a leftover of a killed run can be told apart.
 std::string temporary_name(const std::string& path) {
-  return path + ".tmp-" + std::to_string(GetCurrentProcessId());
+  return path + ".ovu-tmp-" + std::to_string(GetCurrentProcessId());
 }
 
-bool is_directory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+// Where an output goes: the disk file that links lead to, or `direct` for a
+// device, console or pipe, which a renamed file must not replace.
+struct Target {
+  std::string path;
+  bool direct = false;
+};
+
+int resolve_output(const std::string& path, Target& target) {
+  const HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    target = {path, false};
+    return code == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(code);
+  }
+  int code = 0;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    target = {path, true};
+  } else if (GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    code = ERROR_ACCESS_DENIED;
+  } else {
+    char final_path[MAX_PATH * 4];
+    const DWORD length = GetFinalPathNameByHandleA(handle, final_path, sizeof final_path, FILE_NAME_NORMALIZED);
+    target = {length > 0 && length < sizeof final_path ? std::string(final_path, length) : path, false};
+  }
+  CloseHandle(handle);
+  return code;
 }
 
-int create_exclusive(const std::string& path, HANDLE& handle) {
-  if (is_directory(path)) return ERROR_ACCESS_DENIED;
-  handle = CreateFileA(temporary_name(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  return handle == INVALID_HANDLE_VALUE ? last_error() : 0;
+int write_all(HANDLE handle, const void* data, std::size_t size) {
+  const auto* at = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD done = 0;
+    if (!WriteFile(handle, at, want, &done, nullptr)) return last_error();
+    at += done;
+    size -= done;
+  }
+  return 0;
+}
+
+HANDLE open_direct(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+HANDLE create_temporary(const std::string& path) {
+  const std::string temporary = temporary_name(path);
+  DeleteFileA(temporary.c_str());  // a killed run's, with our process id: ours to replace
+  return CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -82,32 +126,27 @@ int file_read(FileHandle file, void* buffer, std::size_t count) {
 int file_close(FileHandle file) { return CloseHandle(to_handle(file)) ? 0 : last_error(); }
 
 int write_file_replacing(const std::string& path, const void* data, std::size_t size) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  if (const int code = create_exclusive(path, handle); code != 0) return code;
-  const std::string temporary = temporary_name(path);
-  const auto* at = static_cast<const unsigned char*>(data);
-  int code = 0;
-  while (size > 0 && code == 0) {
-    const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD done = 0;
-    if (!WriteFile(handle, at, want, &done, nullptr)) {
-      code = last_error();
-    } else {
-      at += done;
-      size -= done;
-    }
-  }
+  Target target;
+  if (const int code = resolve_output(path, target); code != 0) return code;
+  const HANDLE handle = target.direct ? open_direct(target.path) : create_temporary(target.path);
+  if (handle == INVALID_HANDLE_VALUE) return last_error();
+  int code = write_all(handle, data, size);
   if (!CloseHandle(handle) && code == 0) code = last_error();
-  if (code == 0 && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) code = last_error();
+  if (target.direct) return code;
+  const std::string temporary = temporary_name(target.path);
+  if (code == 0 && !MoveFileExA(temporary.c_str(), target.path.c_str(), MOVEFILE_REPLACE_EXISTING))
+    code = last_error();
   if (code != 0) DeleteFileA(temporary.c_str());
   return code;
 }
 
 int check_writable(const std::string& path) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  if (const int code = create_exclusive(path, handle); code != 0) return code;
+  Target target;
+  if (const int code = resolve_output(path, target); code != 0) return code;
+  const HANDLE handle = target.direct ? open_direct(target.path) : create_temporary(target.path);
+  if (handle == INVALID_HANDLE_VALUE) return last_error();
   CloseHandle(handle);
-  DeleteFileA(temporary_name(path).c_str());
+  if (!target.direct) DeleteFileA(temporary_name(target.path).c_str());
   return 0;
 }
 
