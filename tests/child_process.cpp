@@ -8,32 +8,9 @@
 #include <chrono>
 #include <thread>
 
-extern char** environ;
-
 namespace ovu::test {
 
 namespace {
-
-std::vector<std::string> child_environment(const ChildOptions& options) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('='));
-    bool drop = false;
-    for (const auto& unset : options.env_unset) drop |= name == unset;
-    for (const auto& set : options.env_set) drop |= name == set.substr(0, set.find('='));
-    if (!drop) env.push_back(entry);
-  }
-  env.insert(env.end(), options.env_set.begin(), options.env_set.end());
-  return env;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-  std::vector<char*> out;
-  for (auto& s : strings) out.push_back(s.data());
-  out.push_back(nullptr);
-  return out;
-}
 
 // The child's outputs go to files of their own, unlinked at once, read at its end.
 int scratch_file() {
@@ -55,16 +32,22 @@ std::string contents(int fd) {
 
 Child::Child(const std::vector<std::string>& argv, const ChildOptions& options)
     : out_fd_(scratch_file()), err_fd_(scratch_file()), timeout_seconds_(options.timeout_seconds) {
-  std::vector<std::string> env = child_environment(options), args = argv;
-  std::vector<char*> env_ptrs = pointers(env), arg_ptrs = pointers(args);
+  // env sets the environment and the directory, then becomes the program: the same process.
+  std::vector<std::string> args = {"/usr/bin/env"};
+  if (!options.working_directory.empty()) args.insert(args.end(), {"-C", options.working_directory});
+  for (const auto& name : options.env_unset) args.insert(args.end(), {"-u", name});
+  args.insert(args.end(), options.env_set.begin(), options.env_set.end());
+  args.insert(args.end(), argv.begin(), argv.end());
+  std::vector<char*> pointers;
+  for (auto& arg : args) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     setpgid(0, 0);  // its own group, so that a timeout ends whatever it started too
     dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
     dup2(out_fd_, STDOUT_FILENO);
     dup2(err_fd_, STDERR_FILENO);
-    if (!options.working_directory.empty() && chdir(options.working_directory.c_str()) != 0) _exit(127);
-    execve(arg_ptrs[0], arg_ptrs.data(), env_ptrs.data());
+    execv(pointers[0], pointers.data());
     _exit(127);
   }
 }

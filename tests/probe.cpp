@@ -1,9 +1,8 @@
-// Child process for the runtime tests: one failure, one load or one write per run.
+// Child process for the runtime tests: one failure or one load per run.
 //   probe stop CODE LOCATION        the runtime stop, as the program calls it
 //   probe segv|bus|stack|divide|illegal|interrupt|abort|alloc   a fault of that kind
 //   probe terminate|normal          a termination request, a plain end
 //   probe rgb FILE | rgba COLOUR MASK   load with the real loaders; print a hash of the texels uploaded
-//   probe write PATH MIB            write MIB MiB of 0xAB through the replacing write
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -17,7 +16,6 @@
 
 #include "app/bitmap_loader.h"
 #include "core/bitmap.h"
-#include "platform/file.h"
 #include "platform/guard.h"
 #include "platform/stop.h"
 
@@ -91,10 +89,6 @@ int probe(int argc, char** argv) {
     g_texel_bytes = 4;
     ovu::load_masked_texture(argv[2], argv[3], print_hash);
     return 0;
-  }
-  if (what == "write" && argc == 4) {
-    const std::vector<unsigned char> data(std::strtoul(argv[3], nullptr, 10) << 20, 0xAB);
-    return ovu::write_file_replacing(argv[2], data.data(), data.size()) == 0 ? 0 : 1;
   }
   std::fprintf(stderr, "probe: unknown request\n");
   return 64;
