@@ -1,7 +1,7 @@
 // The GL stream of the real program, recorded with apitrace: the set-up and
-// eight frames, every call and argument compared with what the behaviour as
-// written gives (the generator's initial heights, the normals, the camera
-// sway, the title's schedule and grid), worked out here.
+// eight frames, every call and argument compared with the design's values,
+// worked out here where they are computed (the generator's initial heights,
+// the normals, the camera sway, the title's schedule and grid).
 #include <gtest/gtest.h>
 
 #include <algorithm>
