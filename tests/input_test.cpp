@@ -144,12 +144,11 @@ TEST(Input, HostsWindowsAreDrawnIntoFollowedAndLeftAsTheyWere) {
     EXPECT_TRUE(
         test::eventually([&] { return shows_scene(window, on_root ? 640 : 320, on_root ? 480 : 240, x.env()); }));
     if (row.resize) {
+      // Keys and the mouse in the host's window belong to the host: the program still follows the resize after them.
+      tool({"xdotool", "mousemove", "--window", id, "30", "30", "click", "1", "key", "a", "Escape"}, x.env());
       tool({"xdotool", "windowsize", id, "480", "360"}, x.env());
       EXPECT_TRUE(test::eventually([&] { return shows_scene(id, 480, 360, x.env()); }))
           << "the viewport kept the old size";
-      // Keys and the mouse in the host's window belong to the host.
-      tool({"xdotool", "mousemove", "--window", id, "30", "30", "click", "1", "key", "a", "Escape"}, x.env());
-      EXPECT_TRUE(ovu.still_running_after(1));
     }
     if (row.host_destroyed)
       tool({"xdotool", "windowkill", id}, x.env());  // the host's connection, and with it the window
