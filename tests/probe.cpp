@@ -1,7 +1,6 @@
 // Child process for the runtime tests: one failure or one load per run.
 //   probe stop CODE LOCATION        the runtime stop, as the program calls it
-//   probe segv|bus|stack|divide|illegal|interrupt|abort|alloc   a fault of that kind
-//   probe terminate|normal          a termination request, a plain end
+//   probe segv|bus|stack|divide|illegal|abort|alloc   a fault of that kind
 //   probe rgb FILE | rgba COLOUR MASK   load with the real loaders; print a hash of the texels uploaded
 #include <signal.h>
 #include <sys/mman.h>
@@ -65,7 +64,6 @@ int probe(int argc, char** argv) {
   if (what == "stack") return recurse(0);
   if (what == "divide") return divide(1, 0);
   if (what == "illegal") __builtin_trap();
-  if (what == "interrupt") raise(SIGINT);
   if (what == "abort") std::abort();
   if (what == "alloc") {
 #if defined(__SANITIZE_ADDRESS__)
@@ -74,12 +72,6 @@ int probe(int argc, char** argv) {
     std::vector<std::vector<char>> hog;
     for (;;) hog.emplace_back(std::size_t{1} << 40);
   }
-  if (what == "terminate") {
-    raise(SIGTERM);
-    std::printf("%s\n", ovu::termination_requested() ? "close requested" : "still running");
-    return 0;
-  }
-  if (what == "normal") return 0;
   if (what == "rgb" && argc == 3) {
     g_texel_bytes = 3;
     ovu::load_texture(argv[2], print_hash);

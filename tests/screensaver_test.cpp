@@ -4,8 +4,6 @@
 
 #include <vector>
 
-#include "app/bitmap_loader.h"
-
 namespace ovu {
 namespace {
 
@@ -30,6 +28,7 @@ TEST(Screensaver, SwitchesChooseTheModeAndTheProgramsFolderHoldsTheBitmaps) {
   } cases[] = {
       {{"C:\\Windows\\System32\\ovu.scr", "/s"}, Target::OwnWindow, 0, true, false, "C:\\Windows\\System32"},
       {{"/usr/bin/ovu", "-S"}, Target::OwnWindow, 0, true, false, "/usr/bin"},
+      {{"/ovu", "/s"}, Target::OwnWindow, 0, true, false, "/"},
       {{"ovu.scr", "/p", "1234"}, Target::HostWindow, 1234, false, false, ""},
       {{"ovu.scr", "/P:65566"}, Target::HostWindow, 65566, false, false, ""},
       {{"D:\\a b\\ovu.scr", "-p", "0x10"}, Target::HostWindow, 16, false, false, "D:\\a b"},
@@ -89,20 +88,6 @@ TEST(Screensaver, OtherCommandLinesAreNoScreensaverRunAndMalformedSwitchesAreRef
     EXPECT_FALSE(p->error.empty()) << joined(args);
     EXPECT_EQ(p->error.find_first_of("\n\x1b"), std::string::npos) << joined(args);
   }
-}
-
-TEST(Screensaver, BitmapsAreLookedForInTheFolderOfTheProgram) {
-  const struct Case {
-    const char* program;
-    const char* bitmap;
-  } cases[] = {
-      {"C:\\Windows\\System32\\ovu.scr", "C:\\Windows\\System32/vo.bmp"},
-      {"C:\\ovu.scr", "C:/vo.bmp"},
-      {"/ovu", "/vo.bmp"},
-      {"build/release/ovu", "build/release/vo.bmp"},
-      {"ovu.scr", "vo.bmp"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(data_path(program_folder(c.program), "vo.bmp"), c.bitmap) << c.program;
 }
 
 TEST(Screensaver, PointerEndsItOnlyOnceItMovedMoreThanTheSlackFromWhereItWasFirstSeen) {

@@ -26,19 +26,6 @@ Water flat_water(float height = 0) {
   return water;
 }
 
-TEST(Water, ConstructionDrawsTheHeightsRowMajorWithTheBorder) {
-  Random random;
-  const Water water(random);
-  Random after;
-  for (int i = 0; i < Water::kCellCount; ++i) after.next(1000);
-  EXPECT_EQ(random.state(), after.state());
-  // Cells 0 to 4 of the border's first row, interior (1, 1), the last cell.
-  const std::pair<int, float> known[] = {{0, -0.5f}, {1, -0.469f}, {2, 0.361f}, {3, -0.298f}, {4, -0.228f},
-                                         {Water::index(1, 1), -0.441f}, {Water::kCellCount - 1, -0.214f}};
-  for (const auto& [k, height] : known) EXPECT_EQ(water.cells()[k].height, height) << k;
-  for (const Cell& c : water.cells()) ASSERT_EQ(c.velocity, 0.0f);
-}
-
 // A second, differently organised step: velocities from a frozen copy of
 // the heights, one cell at a time. Any height written too early, a swapped
 // neighbour or a missed rounding makes the fields part.
