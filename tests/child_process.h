@@ -16,7 +16,7 @@ struct ChildResult {
 };
 
 struct ChildOptions {
-  double timeout_seconds = 30;
+  double timeout_seconds = 300;  // the sanitizers at a load of 10 on 2 cores
   std::string working_directory;      // empty: inherit
   std::vector<std::string> env_set;   // "NAME=value" entries added or replaced
   std::vector<std::string> env_unset; // names removed

@@ -49,7 +49,7 @@ XServer::XServer(const std::string& screen, bool glx) {
   if (!glx) args.insert(args.end(), {"-extension", "GLX"});
   server_ = std::make_unique<Child>(args);
   // It writes its display number once it takes connections.
-  if (eventually([&] { return server_->output().find('\n') != std::string::npos; }, 60))
+  if (eventually([&] { return server_->output().find('\n') != std::string::npos; }))
     display_ = ":" + server_->output().substr(0, server_->output().find('\n'));
 }
 
@@ -80,7 +80,6 @@ const std::string& display_env() {
 
 ChildOptions program_options(const std::string& cwd, std::vector<std::string> env) {
   ChildOptions options;
-  options.timeout_seconds = 180;  // the sanitizers at a load of 10 on 2 cores
   options.working_directory = cwd.empty() ? data_dir() : cwd;
   options.env_set = {"ASAN_OPTIONS=detect_leaks=0", display_env()};
   for (const auto& e : env) {
@@ -105,7 +104,6 @@ bool eventually(const std::function<bool()>& condition, double seconds) {
 ChildResult tool(std::vector<std::string> args, const std::string& display) {
   args.insert(args.begin(), "/usr/bin/env");
   ChildOptions options;
-  options.timeout_seconds = 60;
   options.env_set = {display.empty() ? display_env() : display};
   return run_child(args, options);
 }

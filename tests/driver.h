@@ -33,7 +33,7 @@ private:
 };
 
 // Waits for `condition`, polling; false if it does not come within `seconds`.
-bool eventually(const std::function<bool()>& condition, double seconds = 120);
+bool eventually(const std::function<bool()>& condition, double seconds = 300);
 
 // An X server of the test's own, so that the keys, clicks and close requests
 // it sends reach nothing else and nothing else takes its focus.

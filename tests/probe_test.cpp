@@ -28,7 +28,6 @@ test::ChildResult probe(std::vector<std::string> args, const std::string& user =
   if (!user.empty())
     args.insert(args.begin(), {"/usr/bin/setpriv", "--reuid=" + user, "--regid=" + user, "--clear-groups"});
   test::ChildOptions options;
-  options.timeout_seconds = 120;
   options.working_directory = cwd;
   // The sanitizers' own reports would otherwise stand in for ours.
   options.env_set = {
