@@ -1,29 +1,44 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: the release
-# build and the AddressSanitizer + UndefinedBehaviorSanitizer build, each
-# under a virtual X server so the end-to-end tests have a real GL; then the
-# Debian package (scripts/package-test.sh), the Windows cross-builds, each
-# tested under wine (the 32-bit one where wine32 and its GL are installed),
-# and the web page in headless Chromium.
-set -euo pipefail
+# Installs what is missing, then builds and tests every part, one step each:
+# the release build and the AddressSanitizer + UndefinedBehaviorSanitizer
+# build with all their tests, the fuzzing of the command line, the Debian
+# package (scripts/package-test.sh), the Windows cross-builds tested under
+# wine (the 32-bit one where wine32 and its GL are installed) and the web
+# page in headless Chromium. A step that fails does not stop the later ones;
+# the summary at the end says how each went, and the exit code is non-zero
+# when any failed. A step is a function and one line in `steps` below.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh --with-windows --with-web
-
 jobs=$(nproc)
-for preset in release asan; do
-  echo "== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build "build/$preset" -j"$jobs"
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j"$jobs"
-done
-# libFuzzer on the bitmap loaders and the command line, a bounded time each.
-echo "== fuzz"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$jobs"
-ctest --preset fuzz -j"$jobs"
+skip_note=$(mktemp)
+trap 'rm -f "$skip_note"' EXIT
+
+# A step that cannot run here says why and is counted as skipped.
+skip() {
+  echo "$1" >"$skip_note"
+  return 77
+}
+
+deps() { scripts/deps.sh --with-windows --with-web; }
+
+# Configure, build and run every test of a preset. The end-to-end tests start
+# X servers of their own; memcheck and the Windows tests use this one.
+preset() {
+  cmake --preset "$1" >/dev/null &&
+    cmake --build "build/$1" -j"$jobs" &&
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --preset "$1" -j"$jobs"
+}
+
+# libFuzzer on the command line, a bounded time.
+fuzz() {
+  cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$jobs" && ctest --preset fuzz -j"$jobs"
+}
+
 # The Debian package: installed for real on CI's throwaway machine, else unpacked aside.
-echo "== package"
-scripts/package-test.sh ${CI:+--system}
+package() {
+  [[ -x build/release/ovu ]] || skip "there is no release build to package" || return
+  scripts/package-test.sh ${CI:+--system}
+}
 
 # Why the Windows part cannot run here, or nothing when it can.
 windows_unavailable() {
@@ -47,14 +62,11 @@ windows_x86_unavailable() {
 windows_builds() {
   local reason preset tested=(windows-x64) pids=() display=99 status=0 i
   reason=$(windows_unavailable)
-  if [[ -n "$reason" ]]; then
-    echo "== windows: skipped: $reason"
-    return
-  fi
+  [[ -z "$reason" ]] || skip "$reason" || return
   for preset in windows-x64 windows-x86; do
     echo "== $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build "build/$preset" -j"$jobs"
+    cmake --preset "$preset" >/dev/null || return
+    cmake --build "build/$preset" -j"$jobs" || return
   done
   reason=$(windows_x86_unavailable)
   if [[ -n "$reason" ]]; then
@@ -70,7 +82,7 @@ windows_builds() {
   # The suites mostly wait on wine, so they run side by side, each on an X
   # server of its own; numbered apart, the two never pick the same one.
   for preset in "${tested[@]}"; do
-    xvfb-run -a -n "$display" -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j"$jobs" \
+    xvfb-run -a -n "$display" -s "-screen 0 1280x1024x24 -noreset" ctest --preset "$preset" -j"$jobs" \
       >"build/$preset/ctest.log" 2>&1 &
     pids+=($!)
     display=$((display + 100))
@@ -82,7 +94,6 @@ windows_builds() {
   done
   return "$status"
 }
-windows_builds
 
 # Why the web page cannot be checked here, or nothing when it can.
 web_unavailable() {
@@ -94,17 +105,45 @@ web_unavailable() {
   [[ -f /usr/include/stb/stb_image_write.h ]] || { echo "libstb-dev is not installed"; return; }
 }
 
-# The page against the native release build above.
+# The page against the native release build.
 web_page() {
   local reason
   reason=$(web_unavailable)
-  if [[ -n "$reason" ]]; then
-    echo "== web: skipped: $reason"
-    return
-  fi
-  echo "== web"
-  cmake --preset web >/dev/null
-  cmake --build build/web -j"$jobs"
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset web
+  [[ -z "$reason" ]] || skip "$reason" || return
+  [[ -x build/release/ovu ]] || skip "there is no release build to compare with" || return
+  cmake --preset web >/dev/null && cmake --build build/web -j"$jobs" &&
+    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset web
 }
-web_page
+
+steps=(
+  "deps deps"
+  "release preset release"
+  "asan preset asan"
+  "fuzz fuzz"
+  "package package"
+  "windows windows_builds"
+  "web web_page"
+)
+
+summary=()
+failed=0
+for step in "${steps[@]}"; do
+  name=${step%% *}
+  echo "== $name"
+  : >"$skip_note"
+  started=$SECONDS
+  ${step#* }
+  code=$?
+  took="$((SECONDS - started)) s"
+  if [[ $code -eq 0 ]]; then
+    summary+=("$name: passed ($took)")
+  elif [[ $code -eq 77 ]]; then
+    summary+=("$name: skipped: $(cat "$skip_note")")
+  else
+    summary+=("$name: FAILED with exit code $code ($took)")
+    failed=1
+  fi
+done
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+exit $failed

@@ -16,13 +16,14 @@ struct ChildResult {
 };
 
 struct ChildOptions {
-  double timeout_seconds = 30;
+  double timeout_seconds = 300;  // the sanitizers at a load of 10 on 2 cores
   std::string working_directory;      // empty: inherit
   std::vector<std::string> env_set;   // "NAME=value" entries added or replaced
   std::vector<std::string> env_unset; // names removed
 };
 
-// A child started with no standard input and both outputs captured.
+// A child started with no standard input and both outputs captured, in a
+// process group of its own.
 class Child {
 public:
   Child(const std::vector<std::string>& argv, const ChildOptions& options = {});
@@ -34,13 +35,13 @@ public:
   // Still running after waiting up to `seconds` for it to end?
   bool still_running_after(double seconds);
   void signal(int number);
+  // What it has written on standard output so far.
+  std::string output() const;
   // Waits for the end; a child that outlives the timeout is killed and
   // reported as timed out.
   ChildResult wait();
 
 private:
-  void drain(int timeout_ms);
-
   pid_t pid_ = -1;
   int out_fd_ = -1;
   int err_fd_ = -1;

@@ -42,6 +42,7 @@ TEST(FrameLoop, FrameRunsDropRenderFlushUpdateSwapInOrder) {
   rig.loop.start(5000);
   Random expected = rig.random;
   Water model = rig.water;
+  float frame_clock = 0;  // drawn before it advances: 0 in the first frame
   for (int frame = 1; frame <= 70; ++frame) {
     const std::uint32_t ticks = 5000 + 16 * frame;
     const bool drop = expected.next(kDropChance) == 1;
@@ -54,6 +55,8 @@ TEST(FrameLoop, FrameRunsDropRenderFlushUpdateSwapInOrder) {
     model.update(to_single((Extended(seconds) - previous) * 100));
     ASSERT_TRUE(same_field(rig.water, model)) << "frame " << frame;
     ASSERT_EQ(rig.out.views.back().seconds, seconds);
+    ASSERT_EQ(rig.out.views.back().frame_clock, frame_clock);
+    frame_clock = to_single(Extended(frame_clock) + 0.1f);
     ASSERT_EQ(rig.random.state(), expected.state());
   }
   const std::vector<std::string> one = {"render", "flush", "swap"};

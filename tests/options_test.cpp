@@ -12,19 +12,6 @@ ParsedOptions parse(std::vector<const char*> args) {
   return parse_options(static_cast<int>(args.size()), args.data());
 }
 
-TEST(Options, NoArgumentsIsThePlainDemo) {
-  const ParsedOptions p = parse({});
-  ASSERT_TRUE(p.ok);
-  EXPECT_EQ(p.options.frames, 0);
-  EXPECT_TRUE(p.options.fixed_step_ms.empty());
-  EXPECT_FALSE(p.options.windowed);
-  EXPECT_TRUE(p.options.intro);
-  EXPECT_TRUE(p.options.screenshot.empty());
-  EXPECT_EQ(p.options.target, Options::Target::OwnWindow);
-  EXPECT_EQ(p.options.delay_us, 0);
-  EXPECT_FALSE(p.options.end_on_pointer || p.options.configure);
-}
-
 TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
   using Target = Options::Target;
   const struct Case {
@@ -33,6 +20,7 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
     std::uint32_t window;
     int delay;
   } cases[] = {
+      {{}, Target::OwnWindow, 0, 0},
       {{"--window-id", "0x2a"}, Target::HostWindow, 42, 0},
       {{"-window-id", "4194311"}, Target::HostWindow, 4194311, 0},
       {{"--window-id=0XFFFFFFFF"}, Target::HostWindow, 0xFFFFFFFF, 0},
@@ -49,40 +37,11 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
   };
   for (const Case& c : cases) {
     const ParsedOptions p = parse(c.args);
-    ASSERT_TRUE(p.ok) << c.args[0] << ": " << p.error;
-    EXPECT_EQ(p.options.target, c.target) << c.args[0];
-    EXPECT_EQ(p.options.window_id, c.window) << c.args[0];
-    EXPECT_EQ(p.options.delay_us, c.delay) << c.args[0];
-  }
-}
-
-TEST(Options, RootMeansTheWindowTheHostNamesInTheEnvironment) {
-  using Target = Options::Target;
-  const struct Case {
-    bool root;
-    const char* variable;
-    bool ok;
-    Target target;
-    std::uint32_t window;
-  } cases[] = {
-      {true, nullptr, true, Target::Root, 0},
-      {true, "", true, Target::Root, 0},
-      {true, "0x1a00007", true, Target::HostWindow, 0x1a00007},
-      {true, "27262983", true, Target::HostWindow, 27262983},
-      {true, "0x", false, Target::Root, 0},
-      {true, "window", false, Target::Root, 0},
-      // Run from inside a host without --root, it still makes its own window.
-      {false, "0x1a00007", true, Target::OwnWindow, 0},
-  };
-  for (const Case& c : cases) {
-    Options options = parse(c.root ? std::vector<const char*>{"--root"} : std::vector<const char*>{}).options;
-    std::string error;
-    const char* shown = c.variable != nullptr ? c.variable : "(unset)";
-    EXPECT_EQ(resolve_root_window(options, c.variable, error), c.ok) << shown;
-    EXPECT_EQ(error.empty(), c.ok) << shown;
-    if (!c.ok) continue;
-    EXPECT_EQ(options.target, c.target) << shown;
-    EXPECT_EQ(options.window_id, c.window) << shown;
+    const char* first = c.args.empty() ? "(none)" : c.args[0];
+    ASSERT_TRUE(p.ok) << first << ": " << p.error;
+    EXPECT_EQ(p.options.target, c.target) << first;
+    EXPECT_EQ(p.options.window_id, c.window) << first;
+    EXPECT_EQ(p.options.delay_us, c.delay) << first;
   }
 }
 
@@ -134,14 +93,6 @@ TEST(Options, MalformedFormsAreRefusedWithAReason) {
     EXPECT_FALSE(p.error.empty()) << joined;
     EXPECT_EQ(p.error.find('\n'), std::string::npos) << joined;
   }
-}
-
-TEST(Options, UsageListsEveryOption) {
-  const std::string usage = usage_text();
-  for (const char* name : {"--frames", "--fixed-step", "--screenshot", "--dump-water", "--windowed", "--data-dir",
-                           "--no-intro", "--vsync", "--fps", "--verbose", "--help", "--version", "--window",
-                           "--root", "--window-id", "--delay", "/s", "/p", "/c"})
-    EXPECT_NE(usage.find(name), std::string::npos) << name;
 }
 
 }  // namespace

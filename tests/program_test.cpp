@@ -1,239 +1,284 @@
-// The real binary under an X server: exit codes, the error line, keys,
-// close requests and the frame loop's tie to the core.
+// The real program, one row per way of running it: arguments, set-up, exit
+// code, standard output, standard error and the files it writes.
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "core/frame_loop.h"
-#include "core/random.h"
-#include "core/water.h"
-#include "program_run.h"
-#include "temp_dir.h"
+#include "driver.h"
 
 namespace ovu {
 namespace {
 
-using test::Child;
-using test::program;
-using test::program_options;
-using test::tool;
+namespace fs = std::filesystem;
+using test::ChildResult;
+using test::ProgramRow;
+using test::TempDir;
 
-class Program : public ::testing::Test {
-protected:
-  void SetUp() override { ASSERT_TRUE(test::have_display()) << "run the tests under an X server (xvfb-run -a)"; }
-};
+const std::vector<std::string> kNoDisplay = {"DISPLAY", "WAYLAND_DISPLAY"};
+const std::vector<std::string> kOneFrame = {"--windowed", "64x48", "--frames", "1"};
 
-test::ChildOptions without_display() {
-  test::ChildOptions options = program_options();
-  options.env_unset = {"DISPLAY", "WAYLAND_DISPLAY"};
-  return options;
+std::vector<std::string> one_frame(std::vector<std::string> args) {
+  args.insert(args.end(), kOneFrame.begin(), kOneFrame.end());
+  return args;
 }
 
-// Waits until the program's window exists and it has had time to draw.
-void wait_for_window() {
-  const auto found = tool({"xdotool", "search", "--sync", "--name", "^ovu$"}, 20);
-  ASSERT_EQ(found.exit_code, 0) << found.err;
-  usleep(300 * 1000);
+std::function<void(const TempDir&)> remove(const char* name) {
+  return [name](const TempDir& dir) { fs::remove(dir.file(name)); };
 }
 
-TEST_F(Program, RunsTheGivenFramesAndEndsCleanly) {
-  const auto r = test::run_child(program({"--windowed", "320x240", "--frames", "5"}), program_options());
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  const auto help = test::run_child(program({"--help"}), without_display());
-  EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("--fixed-step"), std::string::npos);
-  const auto version = test::run_child(program({"--version"}), without_display());
-  EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.out.rfind("ovu ", 0), 0u);
-}
-
-TEST_F(Program, BadArgumentsExit64BeforeAnyWindowOpens) {
-  test::TempDir dir;
-  const std::vector<std::vector<std::string>> cases = {
-      {"--frames", "0"}, {"--frames"}, {"--bogus"}, {"--windowed", "12"}, {"--fixed-step", "-1"},
-      {"--fixed-step", "16,,60"}, {"--fixed-step", "16,0"}, {"--fixed-step", "16,x"},
-      {"--frames", "1", "--screenshot", "/nonexistent-dir/shot.png"}, {"--dump-water", dir.path()},
+std::function<void(const TempDir&)> move_bitmaps_to_data(const char* except = "") {
+  return [except](const TempDir& dir) {
+    fs::create_directory(dir.file("data"));
+    for (const char* name : {"CHRMWARP.bmp", "vo.bmp", "vomask.bmp"}) {
+      if (std::string(name) != except) fs::rename(dir.file(name), dir.file("data/") + name);
+      fs::remove(dir.file(name));
+    }
   };
-  for (const auto& args : cases) {
-    // No display: a window attempt would end with code 1 instead.
-    const auto r = test::run_child(program(args), without_display());
-    EXPECT_EQ(r.exit_code, 64) << args[0] << "\n" << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err.rfind("ovu: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find("usage: ovu"), std::string::npos);
-  }
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // the writability probe left nothing behind
 }
 
-TEST_F(Program, WithoutADisplayStopsWithCode1) {
-  const auto r = test::run_child(program({"--frames", "1"}), without_display());
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.out, "Runtime error   1 at 00D10001\n");
-  EXPECT_NE(r.err.find("sdl:"), std::string::npos) << r.err;
+constexpr std::uintmax_t kDumpBytes = 83232;
+const std::string kPrevious = "the file of an earlier run\n";
+
+// Standard output a pipe that nobody reads.
+constexpr const char* kBrokenStdout =
+    "p=$(mktemp -u) && mkfifo \"$p\" && exec 3<>\"$p\" 4>\"$p\" 3<&- && rm \"$p\" && exec \"$@\" >&4";
+// Done from outside to the program's window, on an X server of the row's own.
+constexpr const char* kMinimise =
+    "\"$@\" & ovu=$!; xdotool search --sync --name '^ovu$' windowunmap >/dev/null; wait $ovu";
+constexpr const char* kKillConnection =
+    "\"$@\" & ovu=$!; xdotool search --sync --name '^ovu$' windowkill >/dev/null; wait $ovu";
+constexpr const char* kDestroyWindow =
+    "\"$@\" & ovu=$!; xdotool search --sync --name '^ovu$' windowclose >/dev/null; wait $ovu";
+constexpr const char* kInputOnlyHost =
+    "\"$X11_HELPER\" host 64x48 \"$0.id\" input-only 2>/dev/null & until [ -s \"$0.id\" ]; do sleep 0.05; done; "
+    "exec \"$@\" --window-id $(cat \"$0.id\")";
+
+std::vector<std::string> on_own_server(const char* script, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/bin/bash", "-c", script,
+                                  "{dir}/host", "{ovu}"};
+  if (script != kInputOnlyHost) all.insert(all.end(), {"--windowed", "64x48"});
+  all.insert(all.end(), args.begin(), args.end());
+  return all;
 }
 
-TEST_F(Program, MissingBitmapsStopWithCode2InLoadingOrder) {
-  test::TempDir dir;
-  auto run_in = [&](std::vector<std::string> args) {
-    test::ChildOptions options = program_options();
-    options.working_directory = dir.path();
-    args.insert(args.end(), {"--windowed", "160x120", "--frames", "1"});
-    return test::run_child(program(args), options);
+std::vector<std::string> over_limit(const std::vector<std::string>& output) {
+  std::vector<std::string> all = {"/usr/bin/prlimit", "--fsize=2000", "--core=0", "--", "{ovu}", "--windowed",
+                                  "64x48", "--frames", "2"};
+  all.insert(all.end(), output.begin(), output.end());
+  return all;
+}
+
+std::vector<std::string> installed(std::vector<std::string> args) {
+  args.insert(args.begin(), {"/bin/sh", "-c", "exec {dir}/bin/ovu --windowed 64x48 --frames 1", "sh"});
+  args.push_back("{ovu}");  // unused: the copy in {dir} runs
+  return args;
+}
+
+void install(const TempDir& dir) {
+  fs::create_directories(dir.file("bin"));
+  fs::create_directories(dir.file("share/ovu"));
+  fs::copy_file(OVU_BINARY, dir.file("bin/ovu"));
+  for (const char* name : {"CHRMWARP.bmp", "vo.bmp", "vomask.bmp"})
+    fs::rename(dir.file(name), dir.file("share/ovu/") + name);
+}
+
+std::function<void(const TempDir&)> write_previous(const char* name) {
+  return [name](const TempDir& dir) { test::write_file(dir.file(name), kPrevious); };
+}
+
+void still_previous(const TempDir& dir, const ChildResult&) { EXPECT_EQ(test::read_file(dir.file("out")), kPrevious); }
+
+std::function<void(const TempDir&)> link_out(const char* target, bool exists) {
+  return [=](const TempDir& dir) {
+    if (exists) test::write_file(dir.file(target), kPrevious);
+    fs::create_symlink(target, dir.file("out"));
   };
-  auto copy = [&](const char* name) {
-    std::filesystem::copy_file(std::string(OVU_BUILD_DIR) + "/" + name, dir.file(name));
+}
+
+std::function<void(const TempDir&, const ChildResult&)> dumped_to(const char* name) {
+  return [name](const TempDir& dir, const ChildResult&) {
+    EXPECT_EQ(fs::file_size(dir.file(name)), kDumpBytes);
+    EXPECT_TRUE(std::string(name) == "read" || fs::is_symlink(dir.file("out")));
   };
-  struct Step {
-    const char* add;
-    const char* line;
-    const char* missing;
-  } steps[] = {
-      {nullptr, "Runtime error   2 at 00B10001\n", "CHRMWARP.bmp"},
-      {"CHRMWARP.bmp", "Runtime error   2 at 00B10011\n", "vo.bmp"},
-      {"vo.bmp", "Runtime error   2 at 00B10012\n", "vomask.bmp"},
+}
+
+void fifo(const TempDir& dir) { ASSERT_EQ(mkfifo(dir.file("out").c_str(), 0644), 0); }
+
+// A null device of our own: a mistake must not replace the machine's.
+void null_device(const TempDir& dir) { ASSERT_EQ(mknod(dir.file("out").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0); }
+
+// The field after the same frames of the core loop, as --dump-water writes it.
+void dump_equals_core(const TempDir& dir, const ChildResult&) {
+  struct NoOutput {
+    void render(const FrameView&) {}
+    void flush() {}
+    void swap() {}
+  } out;
+  Random random;
+  Water water(random);
+  FrameLoop loop(water, random);
+  std::uint32_t ticks = 0;
+  loop.start(ticks);
+  const std::uint32_t steps[] = {16, 67, 100};  // one plain step, then four and five sub-steps
+  for (int n = 0; n < 600; ++n) loop.frame(ticks += steps[n % 3], out);
+  const auto expected = field_bytes(water);
+  EXPECT_TRUE(test::read_file(dir.file("water.bin")) == std::string(expected.begin(), expected.end()));
+}
+
+bool near(const std::uint8_t* a, const std::uint8_t* b, int tolerance) {
+  for (int c = 0; c < 3; ++c)
+    if (std::abs(a[c] - b[c]) > tolerance) return false;
+  return true;
+}
+
+// Fog above the horizon, and the title at 3 s over all of it, cut out by its
+// mask: the stored image where the mask is opaque, the plain scene where it
+// is clear.
+void picture_shows_scene_and_title(const TempDir& dir, const ChildResult&) {
+  const test::Image with = test::read_png(dir.file("shot.png"));
+  ASSERT_EQ(with.width, 320);
+  ASSERT_EQ(with.height, 240);
+  const auto plain = test::run_child(test::program({"--windowed", "320x240", "--fixed-step", "1000", "--frames", "3",
+                                                    "--no-intro", "--screenshot", dir.file("plain.png")}),
+                                     test::program_options(dir.path()));
+  ASSERT_EQ(plain.exit_code, 0) << plain.err;
+  const test::Image without = test::read_png(dir.file("plain.png"));
+  const std::uint8_t fog[3] = {128, 128, 178};
+  for (int x : {5, 160, 315}) EXPECT_TRUE(near(with.at(x, 2), fog, 1)) << x;
+  const std::string colour = test::read_file(dir.file("vo.bmp")), mask = test::read_file(dir.file("vomask.bmp"));
+  auto alpha = [&](int s, int t) { return static_cast<std::uint8_t>(mask[1078 + t * 512 + s]); };
+  auto uniform = [&](int s, int t, int value) {
+    for (int dt = -8; dt <= 8; ++dt)
+      for (int ds = -8; ds <= 8; ++ds)
+        if (alpha(s + ds, t + dt) != value) return false;
+    return true;
   };
-  for (const Step& step : steps) {
-    if (step.add != nullptr) copy(step.add);
-    const auto r = run_in({});
-    EXPECT_EQ(r.exit_code, 2) << step.missing;
-    EXPECT_EQ(r.out, step.line);
-    EXPECT_NE(r.err.find(step.missing), std::string::npos) << r.err;
+  int opaque = 0, clear = 0;
+  for (int y = 24; y < 216; y += 5) {
+    for (int x = 16; x < 304; x += 5) {
+      // Texture t grows upwards from the first stored row.
+      const int s = static_cast<int>((x + 0.5) / 320 * 512), t = static_cast<int>((1 - (y + 0.5) / 240) * 512);
+      if (s < 9 || t < 9 || s > 502 || t > 502) continue;
+      const auto* texel = reinterpret_cast<const std::uint8_t*>(&colour[54 + (t * 512 + s) * 3]);
+      const std::uint8_t rgb[3] = {texel[2], texel[1], texel[0]};
+      if (uniform(s, t, 255)) {
+        ++opaque;
+        EXPECT_TRUE(near(with.at(x, y), rgb, 24)) << x << "," << y;
+      } else if (uniform(s, t, 0)) {
+        ++clear;
+        EXPECT_TRUE(near(with.at(x, y), without.at(x, y), 0)) << x << "," << y;
+      }
+    }
   }
-  copy("vomask.bmp");
-  EXPECT_EQ(run_in({}).exit_code, 0);
-  // --data-dir reads from there, whatever the working directory.
-  test::ChildOptions elsewhere = program_options();
-  elsewhere.working_directory = "/";
-  EXPECT_EQ(test::run_child(program({"--data-dir", dir.path(), "--windowed", "160x120", "--frames", "1"}), elsewhere)
-                .exit_code,
-            0);
-  std::filesystem::remove(dir.file("vo.bmp"));
-  const auto r = test::run_child(program({"--data-dir", dir.path(), "--windowed", "160x120", "--frames", "1"}), elsewhere);
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.out, "Runtime error   2 at 00B10011\n");
+  EXPECT_GT(opaque, 20);
+  EXPECT_GT(clear, 20);
 }
 
-struct NoOutput {
-  void render(const FrameView&) {}
-  void flush() {}
-  void swap() {}
-};
-
-TEST_F(Program, DumpedFieldEqualsTheCoreRunOfTheSameFrames) {
-  struct Case {
-    std::vector<std::uint32_t> step_ms;
-    int frames;
-  } cases[] = {{{16}, 150}, {{33, 67}, 3000}};  // the second mixes two and four sub-steps
-  for (const Case& c : cases) {
-    std::string list;
-    for (std::uint32_t ms : c.step_ms) list += (list.empty() ? "" : ",") + std::to_string(ms);
-    test::TempDir dir;
-    const std::string dump = dir.file("water.bin");
-    const auto r = test::run_child(program({"--windowed", "64x48", "--no-intro", "--fixed-step", list, "--frames",
-                                            std::to_string(c.frames), "--dump-water", dump}),
-                                   program_options());
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-
-    Random random;
-    Water water(random);
-    FrameLoop loop(water, random);
-    NoOutput out;
-    std::uint32_t ticks = 0;
-    loop.start(ticks);
-    for (int n = 0; n < c.frames; ++n) loop.frame(ticks += c.step_ms[n % c.step_ms.size()], out);
-    const auto expected = field_bytes(water);
-    const std::string got = test::read_file(dump);
-    ASSERT_EQ(got.size(), 83232u);
-    EXPECT_TRUE(got == std::string(expected.begin(), expected.end())) << list;
-    for (const Cell& cell : water.cells())
-      ASSERT_TRUE(std::isfinite(cell.velocity) && std::fabs(cell.height) <= 40) << list;
-  }
+void paused_between_frames(const TempDir&, const ChildResult& r) {
+  double seconds = 0;
+  ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("fps: ")).c_str(), "fps: %*d frames in %lf", &seconds), 1);
+  EXPECT_GE(seconds, 0.8);  // four pauses between five frames
 }
 
-TEST_F(Program, PlainKeysEndItSystemKeysDoNot) {
-  Child ovu(program({}), program_options());
-  wait_for_window();
-  for (const char* key : {"alt+a", "F10", "alt"}) {
-    tool({"xdotool", "key", key});
-    EXPECT_TRUE(ovu.still_running_after(0.8)) << key;
-  }
-  tool({"xdotool", "mousemove", "10", "10", "click", "1"});
-  EXPECT_TRUE(ovu.still_running_after(0.5)) << "mouse";
-  tool({"xdotool", "key", "a"});
-  const auto r = ovu.wait();
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
+void only_the_bitmaps_are_there(const TempDir& dir, const ChildResult&) {
+  int entries = 0;
+  for (const auto& entry : fs::directory_iterator(dir.path())) entries += entry.path().extension() == ".bmp" ? 0 : 1;
+  EXPECT_EQ(entries, 0) << "the writability probe left something behind";
 }
 
-TEST_F(Program, AltF4AndACloseRequestEndIt) {
-  {
-    Child ovu(program({}), program_options());
-    wait_for_window();
-    tool({"xdotool", "key", "alt+F4"});
-    const auto r = ovu.wait();
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-  }
-  {
-    Child ovu(program({"--windowed", "320x240"}), program_options());
-    wait_for_window();
-    const auto closed = tool({OVU_X11_HELPER, "close", "ovu"});
-    EXPECT_EQ(closed.exit_code, 0) << closed.err;
-    const auto r = ovu.wait();
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-  }
+void verbose_lines(const TempDir&, const ChildResult& r) {
+  EXPECT_NE(r.err.find("gl: depth buffer "), std::string::npos);
+  // Bit 6 is reserved and may read back as 1.
+  EXPECT_TRUE(r.err.find("fpu: control word 0x137F") != std::string::npos ||
+              r.err.find("fpu: control word 0x133F") != std::string::npos);
 }
 
-TEST_F(Program, KeyWaitingBeforeTheFirstFrameEndsItWithoutDrawing) {
-  Child ovu(program({"--fps"}), program_options());
-  // Frozen the moment its window appears, before the scene is set up.
-  const auto stopped = tool({OVU_X11_HELPER, "stop-on-map", std::to_string(ovu.pid()), "ovu"});
-  ASSERT_EQ(stopped.exit_code, 0) << stopped.err;
-  tool({"xdotool", "key", "a"});
-  ovu.signal(SIGCONT);
-  const auto r = ovu.wait();
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.err.find("fps: 0 frames"), std::string::npos) << r.err;
-}
-
-TEST_F(Program, WindowIsClassWcTitledOvuAndCoversTheScreen) {
-  Child ovu(program({}), program_options());
-  wait_for_window();
-  const auto wm_class = tool({"xprop", "-name", "ovu", "WM_CLASS"});
-  EXPECT_NE(wm_class.out.find("\"wc\", \"wc\""), std::string::npos) << wm_class.out;
-  const auto screen = tool({"xdotool", "getdisplaygeometry"});
-  const auto window = tool({"xdotool", "search", "--name", "^ovu$", "getwindowgeometry"});
-  const std::string size = screen.out.substr(0, screen.out.find('\n'));
-  std::string expected = size;
-  expected[expected.find(' ')] = 'x';
-  EXPECT_NE(window.out.find("Geometry: " + expected), std::string::npos) << window.out << " vs " << size;
-  ovu.signal(SIGTERM);
-  const auto r = ovu.wait();
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "");
-}
-
-TEST_F(Program, InterruptStopsWith217) {
-  Child ovu(program({"--windowed", "160x120"}), program_options());
-  wait_for_window();
-  ovu.signal(SIGINT);
-  const auto r = ovu.wait();
-  EXPECT_EQ(r.exit_code, 217);
-  EXPECT_EQ(r.out.rfind("Runtime error 217 at ", 0), 0u) << r.out;
-}
-
-TEST_F(Program, VerboseNamesTheContextAndTheFloatingPointControl) {
-  const auto r = test::run_child(program({"--windowed", "160x120", "--frames", "1", "--verbose"}), program_options());
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.err.find("gl: depth buffer "), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("window: 160 x 120"), std::string::npos) << r.err;
-  const bool control_set = r.err.find("fpu: control word 0x137F") != std::string::npos ||
-                           r.err.find("fpu: control word 0x133F") != std::string::npos;
-  EXPECT_TRUE(control_set) << r.err;
+TEST(Program, EachWayOfRunningItEndsAsItShould) {
+  const test::XServer no_glx("320x240x24", false);
+  const std::string no_window = "Runtime error   1 at 00D10001\n", usage = "\nusage: ovu";
+  // clang-format off
+  const ProgramRow rows[] = {
+      {"frames", {"--windowed", "320x240", "--frames", "5"}, 0, "", ""},
+      {"verbose", {"--windowed", "160x120", "--frames", "1", "--verbose"}, 0, "", "window: 160 x 120", {}, {},
+       verbose_lines},
+      {"help", {"--help"}, 0, "usage: ovu [options]\n*", "", kNoDisplay},
+      {"version", {"--version"}, 0, "ovu *", "", kNoDisplay},
+      {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},
+      {"no display", one_frame({}), 1, no_window, "ovu: sdl: ", kNoDisplay},
+      {"no GLX", one_frame({}), 1, no_window, "GLX", {no_glx.env()}},
+      {"no such host window", {"--window-id", "0x7ffffff", "--frames", "1"}, 1, no_window, "0x7ffffff"},
+      {"bad host variable", {"--root", "--frames", "1"}, 64, "", "XSCREENSAVER_WINDOW", {"XSCREENSAVER_WINDOW=0x"}},
+      {"empty host variable: the root window", {"--root", "--frames", "1"}, 0, "", "", {"XSCREENSAVER_WINDOW="}},
+      {"host variable without --root: a window of its own", kOneFrame, 0, "", "", {"XSCREENSAVER_WINDOW=0x7ffffff"}},
+      {"CHRMWARP.bmp missing", kOneFrame, 2, "Runtime error   2 at 00B10001\n", "'CHRMWARP.bmp': No such file", {},
+       remove("CHRMWARP.bmp")},
+      {"vo.bmp missing", kOneFrame, 2, "Runtime error   2 at 00B10011\n", "'vo.bmp'", {}, remove("vo.bmp")},
+      {"vomask.bmp missing", kOneFrame, 2, "Runtime error   2 at 00B10012\n", "'vomask.bmp'", {}, remove("vomask.bmp")},
+      {"--data-dir", one_frame({"--data-dir", "{dir}/data"}), 0, "", "", {}, move_bitmaps_to_data()},
+      {"--data-dir without vo.bmp", one_frame({"--data-dir", "{dir}/data/"}), 2, "Runtime error   2 at 00B10011\n",
+       "/data/vo.bmp'", {}, move_bitmaps_to_data("vo.bmp")},
+      {"unknown option", {"--bogus"}, 64, "", "ovu: unknown option '--bogus'" + usage, kNoDisplay},
+      {"no frames", {"--frames", "0"}, 64, "", "ovu: --frames: '0' is not a whole number", kNoDisplay},
+      {"control characters", {"--bogus\n\x1b[2J"}, 64, "", "ovu: unknown option '--bogus??[2J'" + usage, kNoDisplay},
+      {"screenshot nowhere", {"--frames", "1", "--screenshot", "/nonexistent-dir/shot.png"}, 64, "",
+       "ovu: cannot write '/nonexistent-dir/shot.png': No such file or directory" + usage, kNoDisplay},
+      {"dump onto a directory", {"--dump-water", "{dir}"}, 64, "", "Is a directory" + usage, kNoDisplay, {},
+       only_the_bitmaps_are_there},
+      {"dump onto /proc", {"--dump-water", "/proc/version"}, 64, "", "ovu: cannot write '/proc/version'", kNoDisplay},
+      {"dump over an earlier file", {"--windowed", "64x48", "--fixed-step", "16,67,100", "--frames", "600",
+       "--dump-water", "{dir}/water.bin"}, 0, "", "", {}, write_previous("water.bin"), dump_equals_core},
+      {"dump through a link", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {}, link_out("old", true),
+       dumped_to("old")},
+      {"dump through a link to nothing yet", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {},
+       link_out("new", false), dumped_to("new")},
+      {"dump to a device", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {}, null_device,
+       [](const TempDir& dir, const ChildResult&) { EXPECT_TRUE(fs::is_character_file(dir.file("out"))); }},
+      // More than a pipe holds, so the writes must block once the open did not.
+      {"dump to a FIFO with a reader", {"/bin/sh", "-c", "cat {dir}/out >{dir}/read & \"$@\"; wait", "sh", "{ovu}",
+       "--windowed", "64x48", "--frames", "1", "--dump-water", "{dir}/out"}, 0, "", "", {}, fifo, dumped_to("read")},
+      {"dump to a FIFO nobody reads", one_frame({"--dump-water", "{dir}/out"}), 6, "Runtime error   6 at 00D10003\n",
+       "FIFO that nothing reads", {}, fifo},
+      {"dump to standard output", one_frame({"--dump-water", "/dev/stdout"}), 0, "*", "", {}, {},
+       [](const TempDir&, const ChildResult& r) { EXPECT_EQ(r.out.size(), kDumpBytes); }},
+      {"dump over the file-size limit", over_limit({"--dump-water", "{dir}/out"}), 27,
+       "Runtime error  27 at 00D10003\n", "File too large", {}, write_previous("out"), still_previous},
+      {"screenshot over the file-size limit", over_limit({"--screenshot", "{dir}/out"}), 27,
+       "Runtime error  27 at 00D10002\n", "File too large", {}, write_previous("out"), still_previous},
+      {"screenshot of a minimised window", on_own_server(kMinimise, {"--frames", "100", "--delay", "50000",
+       "--screenshot", "{dir}/out"}), 1, "Runtime error   1 at 00D10002\n", "minimised", {}, write_previous("out"),
+       still_previous},
+      {"standard output closed at a stop", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--data-dir",
+       "/nonexistent"}, 2, "", "bmp: cannot open '/nonexistent/CHRMWARP.bmp'"},
+      {"standard output closed for --help", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--help"}, 0, "", ""},
+      {"control characters in a reason", one_frame({"--data-dir", "/nonexistent/a\nb\x1b[2J"}), 2,
+       "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
+      {"X connection killed", on_own_server(kKillConnection, {}), 1, "Runtime error   1 at 00D10005\n",
+       "ovu: x11: the connection to the X server was lost"},
+      {"window destroyed from outside", on_own_server(kDestroyWindow, {}), 1, "Runtime error   1 at 00D10004\n",
+       "ovu: x11: our window was destroyed from outside"},
+      {"input-only host window", on_own_server(kInputOnlyHost, {}), 1, no_window, "is input-only",
+       {std::string("X11_HELPER=") + OVU_X11_HELPER}},
+      // An installed copy: its bitmaps in the current directory first, then beside it in share/ovu.
+      {"installed", installed({}), 0, "", "", {}, install},
+      {"installed, a short one here", installed({}), 100, "Runtime error 100 at 00B10003\n",
+       "ovu: bmp: cannot read 'CHRMWARP.bmp': file is too short\n", {},
+       [](const TempDir& dir) { install(dir), test::write_file(dir.file("CHRMWARP.bmp"), "short"); }},
+      {"installed, one in neither", installed({}), 2, "Runtime error   2 at 00B10011\n",
+       "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {},
+       [](const TempDir& dir) { install(dir), fs::remove(dir.file("share/ovu/vo.bmp")); }},
+      {"screenshot", {"--windowed", "320x240", "--fixed-step", "1000", "--frames", "3", "--screenshot",
+       "{dir}/shot.png"}, 0, "", "", {}, {}, picture_shows_scene_and_title},
+      {"delay", {"--windowed", "160x120", "--frames", "5", "--delay", "200000", "--fps"}, 0, "", "fps: 5 frames", {},
+       {}, paused_between_frames},
+  };
+  // clang-format on
+  for (const ProgramRow& row : rows) test::run_row(row);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <vector>
 
-#include "app/bitmap_loader.h"
-
 namespace ovu {
 namespace {
 
@@ -19,14 +17,6 @@ std::string joined(const std::vector<const char*>& args) {
   return out;
 }
 
-TEST(Screensaver, OnlyTheSystemsSwitchesOrAScrNameMakeAScreensaverRun) {
-  const std::vector<std::vector<const char*>> others = {
-      {"ovu"}, {"/usr/bin/ovu"}, {"ovu.exe"}, {"ovu", "--frames", "5"}, {"ovu.scr", "--frames", "5"},
-      {"ovu", "/x"}, {"ovu", "/sx"}, {"ovu", "/s1"}, {"ovu", "s"}, {"ovu", "/"}, {"ovu", "--s"}, {"scr"},
-  };
-  for (const auto& args : others) EXPECT_FALSE(parse(args)) << joined(args);
-}
-
 TEST(Screensaver, SwitchesChooseTheModeAndTheProgramsFolderHoldsTheBitmaps) {
   using Target = Options::Target;
   const struct Case {
@@ -38,6 +28,7 @@ TEST(Screensaver, SwitchesChooseTheModeAndTheProgramsFolderHoldsTheBitmaps) {
   } cases[] = {
       {{"C:\\Windows\\System32\\ovu.scr", "/s"}, Target::OwnWindow, 0, true, false, "C:\\Windows\\System32"},
       {{"/usr/bin/ovu", "-S"}, Target::OwnWindow, 0, true, false, "/usr/bin"},
+      {{"/ovu", "/s"}, Target::OwnWindow, 0, true, false, "/"},
       {{"ovu.scr", "/p", "1234"}, Target::HostWindow, 1234, false, false, ""},
       {{"ovu.scr", "/P:65566"}, Target::HostWindow, 65566, false, false, ""},
       {{"D:\\a b\\ovu.scr", "-p", "0x10"}, Target::HostWindow, 16, false, false, "D:\\a b"},
@@ -60,11 +51,34 @@ TEST(Screensaver, SwitchesChooseTheModeAndTheProgramsFolderHoldsTheBitmaps) {
   }
 }
 
-TEST(Screensaver, MalformedSwitchesAreRefusedWithAReason) {
+TEST(Screensaver, OtherCommandLinesAreNoScreensaverRunAndMalformedSwitchesAreRefused) {
+  const std::vector<std::vector<const char*>> others = {
+      {"ovu"},
+      {"/usr/bin/ovu"},
+      {"ovu.exe"},
+      {"ovu", "--frames", "5"},
+      {"ovu.scr", "--frames", "5"},
+      {"ovu", "/x"},
+      {"ovu", "/sx"},
+      {"ovu", "/s1"},
+      {"ovu", "s"},
+      {"ovu", "/"},
+      {"ovu", "--s"},
+      {"scr"},
+  };
+  for (const auto& args : others) EXPECT_FALSE(parse(args)) << joined(args);
   const std::vector<std::vector<const char*>> bad = {
-      {"ovu.scr", "/p"}, {"ovu.scr", "/p:"}, {"ovu.scr", "/p", "abc"}, {"ovu.scr", "/p", "0"},
-      {"ovu.scr", "/p", "12", "13"}, {"ovu.scr", "/p:12", "13"}, {"ovu.scr", "/s", "12"}, {"ovu.scr", "/s:1"},
-      {"ovu.scr", "/c:x"}, {"ovu.scr", "/c", "--fps"}, {"ovu.scr", "/s", "--frames", "5"},
+      {"ovu.scr", "/p"},
+      {"ovu.scr", "/p:"},
+      {"ovu.scr", "/p", "abc"},
+      {"ovu.scr", "/p", "0"},
+      {"ovu.scr", "/p", "12", "13"},
+      {"ovu.scr", "/p:12", "13"},
+      {"ovu.scr", "/s", "12"},
+      {"ovu.scr", "/s:1"},
+      {"ovu.scr", "/c:x"},
+      {"ovu.scr", "/c", "--fps"},
+      {"ovu.scr", "/s", "--frames", "5"},
       {"ovu.scr", "/p", "12\n\x1b[2J"},
   };
   for (const auto& args : bad) {
@@ -76,41 +90,25 @@ TEST(Screensaver, MalformedSwitchesAreRefusedWithAReason) {
   }
 }
 
-TEST(Screensaver, BitmapsAreLookedForInTheFolderOfTheProgram) {
-  const struct Case {
-    const char* program;
-    const char* bitmap;
-  } cases[] = {
-      {"C:\\Windows\\System32\\ovu.scr", "C:\\Windows\\System32/vo.bmp"},
-      {"C:\\ovu.scr", "C:/vo.bmp"},
-      {"/ovu", "/vo.bmp"},
-      {"build/release/ovu", "build/release/vo.bmp"},
-      {"ovu.scr", "vo.bmp"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(data_path(program_folder(c.program), "vo.bmp"), c.bitmap) << c.program;
-}
-
 TEST(Screensaver, PointerEndsItOnlyOnceItMovedMoreThanTheSlackFromWhereItWasFirstSeen) {
-  {
+  // Where the pointer is reported, the first report being where it was when the window appeared;
+  // the report that ends the run.
+  const struct Case {
+    std::vector<std::pair<int, int>> path;
+    std::size_t ends;
+  } cases[] = {
+      {{{500, 400}, {504, 400}, {496, 400}, {500, 404}, {500, 396}, {504, 396}, {500, 405}}, 6},
+      {{{100, 100}, {101, 100}, {102, 100}, {103, 100}, {104, 100}, {105, 100}}, 5},  // a slow drift adds up
+      {{{0, 0}, {0, 9}}, 1},
+      {{{0, 0}, {-9, 0}}, 1},
+      {{{0, 0}, {9, 0}}, 1},
+      {{{0, 0}, {0, -9}}, 1},
+  };
+  for (const Case& c : cases) {
     PointerWatch watch;
-    EXPECT_FALSE(watch.moved_away(500, 400));  // the report of a window appearing under it
-    for (const auto& [x, y] : {std::pair{504, 400}, {496, 400}, {500, 404}, {500, 396}, {504, 396}})
-      EXPECT_FALSE(watch.moved_away(x, y)) << x << "," << y;
-    EXPECT_TRUE(watch.moved_away(500, 405));
-  }
-  {
-    // A slow drift adds up: each step is small, but the pointer left.
-    PointerWatch watch;
-    bool ended = false;
-    int x = 100;
-    for (; x < 120 && !ended; ++x) ended = watch.moved_away(x, 100);
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(x - 1, 100 + kPointerSlack + 1);
-  }
-  for (const auto& [x, y] : {std::pair{0, 9}, {-9, 0}, {9, 0}, {0, -9}}) {
-    PointerWatch watch;
-    watch.moved_away(0, 0);
-    EXPECT_TRUE(watch.moved_away(x, y)) << x << "," << y;
+    for (std::size_t k = 0; k < c.path.size(); ++k)
+      EXPECT_EQ(watch.moved_away(c.path[k].first, c.path[k].second), k == c.ends)
+          << c.path[k].first << "," << c.path[k].second;
   }
 }
 

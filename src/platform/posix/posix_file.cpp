@@ -92,6 +92,12 @@ int resolve_output(const std::string& path, Target& target) {
       return 0;
     }
     char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr && errno == ENOENT) {
+      // A file without a name any more, reached through a link in /proc
+      // (a deleted file open as /dev/stdout): only that link leads to it.
+      target = {path, true};
+      return 0;
+    }
     if (real == nullptr) return errno;
     target = {real, false};
     std::free(real);

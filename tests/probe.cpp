@@ -1,16 +1,23 @@
-// Child process for the runtime-stop tests: provokes one failure per run.
+// Child process for the runtime tests: one failure or one load per run.
+//   probe stop CODE LOCATION        the runtime stop, as the program calls it
+//   probe segv|noncanonical|library|bus|stack|divide|privileged|undefined|abort|alloc   a fault of that kind
+//   probe rgb FILE | rgba COLOUR MASK   load with the real loaders; print a hash of the texels uploaded
+//   probe write PATH MIB            write MIB MiB through the program's replacing write, to be killed midway
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "app/bitmap_loader.h"
+#include "core/bitmap.h"
+#include "platform/file.h"
 #include "platform/guard.h"
 #include "platform/stop.h"
 
@@ -18,6 +25,7 @@ namespace {
 
 volatile std::uintptr_t g_wild_address = 16;
 volatile bool g_keep_going = true;
+std::size_t g_texel_bytes = 0;
 
 __attribute__((noinline, no_sanitize("address", "undefined"))) void write_wild() {
   *reinterpret_cast<volatile int*>(g_wild_address) = 1;
@@ -42,9 +50,7 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) int recurse(int d
   return (g_keep_going ? recurse(depth + 1) : 0) + frame[0];
 }
 
-__attribute__((noinline, no_sanitize("undefined"))) int divide(volatile int a, volatile int b) {
-  return a / b;
-}
+__attribute__((noinline, no_sanitize("undefined"))) int divide(volatile int a, volatile int b) { return a / b; }
 
 // A real bus error: a mapped page whose file has been cut away beneath it.
 int read_truncated_mapping() {
@@ -57,9 +63,15 @@ int read_truncated_mapping() {
   return page[0];
 }
 
+std::uint32_t print_hash(const std::uint8_t* texels) {
+  std::uint64_t hash = 1469598103934665603ull;
+  for (std::size_t i = 0; i < ovu::kBitmapPixels * g_texel_bytes; ++i) hash = (hash ^ texels[i]) * 1099511628211ull;
+  std::printf("%016llx\n", static_cast<unsigned long long>(hash));
+  return 1;
+}
+
 int probe(int argc, char** argv) {
-  if (argc < 2) return 64;
-  const std::string what = argv[1];
+  const std::string what = argc > 1 ? argv[1] : "";
   if (what == "stop" && argc == 4)
     ovu::fatal_stop(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)),
                     static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 0)), "probe: asked to stop");
@@ -68,13 +80,12 @@ int probe(int argc, char** argv) {
     g_wild_address = std::uintptr_t{1} << (sizeof(void*) * 8 - 1);
     write_wild();
   }
-  if (what == "privileged") halt();
   if (what == "library") return static_cast<int>(library_fault());
+  if (what == "privileged") halt();
   if (what == "bus") return read_truncated_mapping();
   if (what == "stack") return recurse(0);
   if (what == "divide") return divide(1, 0);
   if (what == "undefined") __builtin_trap();  // ud2
-  if (what == "interrupt") raise(SIGINT);
   if (what == "abort") std::abort();
   if (what == "alloc") {
 #if defined(__SANITIZE_ADDRESS__)
@@ -83,12 +94,21 @@ int probe(int argc, char** argv) {
     std::vector<std::vector<char>> hog;
     for (;;) hog.emplace_back(std::size_t{1} << 40);
   }
-  if (what == "terminate") {
-    raise(SIGTERM);
-    std::printf("%s\n", ovu::termination_requested() ? "close requested" : "still running");
+  if (what == "rgb" && argc == 3) {
+    g_texel_bytes = 3;
+    ovu::load_texture(argv[2], print_hash);
     return 0;
   }
-  if (what == "normal") return 0;
+  if (what == "rgba" && argc == 4) {
+    g_texel_bytes = 4;
+    ovu::load_masked_texture(argv[2], argv[3], print_hash);
+    return 0;
+  }
+  if (what == "write" && argc == 4) {
+    const std::vector<unsigned char> data(std::strtoul(argv[3], nullptr, 10) << 20, 0xAB);
+    return ovu::write_file_replacing(argv[2], data.data(), data.size());
+  }
+  std::fprintf(stderr, "probe: unknown request\n");
   return 64;
 }
 

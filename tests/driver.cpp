@@ -1,0 +1,158 @@
+#include "driver.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+namespace ovu::test {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TempDir::TempDir() {
+  char pattern[] = "/tmp/ovu-test-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  path_ = made != nullptr ? made : "/tmp";
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Undo the tests' permission games so that everything can go.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (const auto& entry :
+       fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ignored))
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+XServer::XServer(const std::string& screen, bool glx) {
+  // Without -noreset the server starts afresh whenever its last client leaves, refusing the next one meanwhile.
+  std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", "1",   "-screen", "0",
+                                   screen,          "-nolisten",  "tcp", "-noreset"};
+  if (!glx) args.insert(args.end(), {"-extension", "GLX"});
+  server_ = std::make_unique<Child>(args);
+  // It writes its display number once it takes connections.
+  if (eventually([&] { return server_->output().find('\n') != std::string::npos; }))
+    display_ = ":" + server_->output().substr(0, server_->output().find('\n'));
+}
+
+XServer::~XServer() {
+  server_->signal(SIGTERM);  // so that it removes its lock and socket
+  server_->wait();
+}
+
+std::string data_dir() {
+  const char* dir = std::getenv("OVU_DATA");
+  return dir != nullptr ? dir : OVU_BUILD_DIR;
+}
+
+std::vector<std::string> program(const std::vector<std::string>& args) {
+  std::vector<std::string> command;
+  const char* launcher = std::getenv("OVU_PROGRAM");
+  std::istringstream words(launcher != nullptr ? launcher : OVU_BINARY);
+  for (std::string word; words >> word;) command.push_back(word);
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+const std::string& display_env() {
+  static const XServer server("640x480x24");
+  static const std::string env = server.env();
+  return env;
+}
+
+ChildOptions program_options(const std::string& cwd, std::vector<std::string> env) {
+  ChildOptions options;
+  options.working_directory = cwd.empty() ? data_dir() : cwd;
+  options.env_set = {"ASAN_OPTIONS=detect_leaks=0", display_env()};
+  for (const auto& e : env) {
+    const std::string name = e.substr(0, e.find('='));
+    auto& set = options.env_set;
+    set.erase(std::remove_if(set.begin(), set.end(), [&](const auto& s) { return s.rfind(name + "=", 0) == 0; }),
+              set.end());
+    (e.find('=') == std::string::npos ? options.env_unset : set).push_back(e);
+  }
+  return options;
+}
+
+bool eventually(const std::function<bool()>& condition, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+ChildResult tool(std::vector<std::string> args, const std::string& display) {
+  args.insert(args.begin(), "/usr/bin/env");
+  ChildOptions options;
+  options.env_set = {display.empty() ? display_env() : display};
+  return run_child(args, options);
+}
+
+void run_row(const ProgramRow& row) {
+  SCOPED_TRACE(row.what);
+  TempDir dir;
+  for (const char* name : {"CHRMWARP.bmp", "vo.bmp", "vomask.bmp"})
+    fs::copy_file(data_dir() + "/" + name, dir.file(name));
+  if (row.setup) row.setup(dir);
+  auto args = row.args, env = row.env;
+  for (auto* words : {&args, &env})
+    for (auto& word : *words)
+      for (auto at = word.find("{dir}"); at != std::string::npos; at = word.find("{dir}", at))
+        word.replace(at, 5, dir.path());
+  // The program goes where "{ovu}" stands, behind what runs it, or else first.
+  const auto at = std::find(args.begin(), args.end(), "{ovu}");
+  if (at == args.end()) args = program(args);
+  else {
+    const auto words = program({});
+    args.insert(args.erase(at), words.begin(), words.end());
+  }
+  ChildResult r = run_child(args, program_options(dir.path(), env));
+  for (std::string* text : {&r.out, &r.err})
+    for (auto at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at)) text->erase(at, 1);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_code, row.code) << r.err;
+  // A trailing '*' stands for anything after.
+  if (!row.out.empty() && row.out.back() == '*')
+    EXPECT_EQ(r.out.substr(0, row.out.size() - 1), row.out.substr(0, row.out.size() - 1));
+  else
+    EXPECT_EQ(r.out, row.out);
+  EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+  // A reason's control characters reach no terminal.
+  for (char c : r.err) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << r.err;
+  if (row.check) row.check(dir, r);
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    EXPECT_EQ(entry.path().string().find(".ovu-tmp-"), std::string::npos) << "left behind: " << entry.path();
+}
+
+Image read_png(const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return {};
+  image.format = PNG_FORMAT_RGB;
+  Image out{static_cast<int>(image.width), static_cast<int>(image.height), {}};
+  out.rgb.resize(PNG_IMAGE_SIZE(image));
+  if (png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr) == 0) return {};
+  return out;
+}
+
+}  // namespace ovu::test

@@ -1,0 +1,89 @@
+// The driver for the real program: runs it with a row of arguments and
+// set-up, and checks exit code, standard output, standard error and files.
+// OVU_PROGRAM may name another program to drive, with a launcher in front
+// (for example "tests/wine_run.sh PREFIX build/windows-x64/ovu.exe"), and
+// OVU_DATA the folder of its bitmaps; by default the native build's.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+
+namespace ovu::test {
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+
+// A fresh directory under /tmp, removed with everything in it at the end.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+  std::string path_;
+};
+
+// Waits for `condition`, polling; false if it does not come within `seconds`.
+bool eventually(const std::function<bool()>& condition, double seconds = 300);
+
+// An X server of the test's own, so that the keys, clicks and close requests
+// it sends reach nothing else and nothing else takes its focus.
+class XServer {
+public:
+  explicit XServer(const std::string& screen = "200x150x24", bool glx = true);
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+  bool ok() const { return !display_.empty(); }
+  std::string env() const { return "DISPLAY=" + display_; }
+
+private:
+  std::unique_ptr<Child> server_;
+  std::string display_;
+};
+
+// The tests' own display ("DISPLAY=:n"): a server started with the first use.
+const std::string& display_env();
+
+// The program with its arguments, and options to run it in `cwd` (default:
+// where its bitmaps are) on the tests' display, `env` changed as in a row.
+// Leak checks are left to memcheck: the GL and window libraries keep memory
+// until exit.
+std::vector<std::string> program(const std::vector<std::string>& args);
+ChildOptions program_options(const std::string& cwd = "", std::vector<std::string> env = {});
+std::string data_dir();
+
+// xdotool, xprop, apitrace, the X11 helper: on `display` ("DISPLAY=:5") or the tests' display.
+ChildResult tool(std::vector<std::string> args, const std::string& display = "");
+
+struct ProgramRow {
+  std::string what;
+  std::vector<std::string> args;  // "{dir}": the row's directory (here and in env)
+  int code = 0;
+  std::string out;                    // all of standard output ("\r\n" read as "\n"); a final '*': anything after
+  std::string err;                    // a part of standard error
+  std::vector<std::string> env = {};  // "NAME=value" to set, "NAME" to unset
+  std::function<void(const TempDir&)> setup = {};  // on a fresh copy of the bitmaps, the working directory
+  std::function<void(const TempDir&, const ChildResult&)> check = {};  // the files it wrote, and more
+};
+
+// Runs one row in a directory of its own and checks what it promises.
+void run_row(const ProgramRow& row);
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;  // top row first
+  const std::uint8_t* at(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
+};
+Image read_png(const std::string& path);
+
+}  // namespace ovu::test

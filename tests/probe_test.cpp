@@ -1,0 +1,208 @@
+// The runtime parts under the program, each driven in a process of its own:
+// the bitmap loaders on damaged files, the runtime stop and the faults that
+// end in it, and writes cut off in the middle.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+
+#include "driver.h"
+
+namespace ovu {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+constexpr std::size_t kColourSize = 54 + 512 * 512 * 3;
+constexpr std::size_t kMaskSize = 1078 + 512 * 512;
+
+test::ChildResult probe(std::vector<std::string> args, const std::string& user = "", const std::string& cwd = "") {
+  args.insert(args.begin(), OVU_PROBE);
+  // Root reads whatever it likes: permission checks run as nobody.
+  if (!user.empty())
+    args.insert(args.begin(), {"/usr/bin/setpriv", "--reuid=" + user, "--regid=" + user, "--clear-groups"});
+  test::ChildOptions options;
+  options.working_directory = cwd;
+  // The sanitizers' own reports would otherwise stand in for ours.
+  options.env_set = {
+      "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=0:handle_segv=0:handle_sigill=0:"
+      "handle_sigfpe=0:handle_abort=0:allow_user_segv_handler=1"};
+  return test::run_child(args, options);
+}
+
+// Headers full of junk, which the loaders must not read.
+std::string junk(std::size_t size, int seed) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 37 + seed * 11 + i / 1000) & 0xFF);
+  return bytes;
+}
+
+// The texels as stored: red, green, blue from blue, green, red at 54; alpha
+// from the mask at 1078; row 0 the first stored row.
+std::string expected_hash(const std::string& colour, const std::string& mask) {
+  std::uint64_t hash = 1469598103934665603ull;
+  auto add = [&](char byte) { hash = (hash ^ static_cast<std::uint8_t>(byte)) * 1099511628211ull; };
+  for (std::size_t p = 0; p < 512 * 512; ++p) {
+    for (int c : {2, 1, 0}) add(colour[54 + 3 * p + c]);
+    if (!mask.empty()) add(mask[1078 + p]);
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "%016llx\n", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// Done to a file ("." for the directory) before a load, as the rows name it.
+void damage(const std::string& path, const std::string& how) {
+  int failed = 0;
+  if (how == "short") failed = truncate(path.c_str(), off_t(fs::file_size(path) - 1));
+  if (how == "empty") failed = truncate(path.c_str(), 0);
+  if (how == "huge") {  // other headers and a sparse 4 GiB tail: only the fixed block at the front is read
+    test::write_file(path, std::string(54, 'x') + test::read_file(path).substr(54));
+    failed = truncate(path.c_str(), off_t{1} << 32);
+  }
+  if (how[0] == '0') failed = chmod(path.c_str(), static_cast<mode_t>(std::stoi(how, nullptr, 8)));
+  if (how == "directory" || how == "fifo" || how == "loop") fs::remove(path);
+  if (how == "directory") fs::create_directory(path);
+  if (how == "fifo") failed = mkfifo(path.c_str(), 0644);
+  if (how == "loop") fs::create_symlink(path, path);
+  if (how == "socket") {
+    fs::remove(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    failed = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    close(fd);  // the name stays
+  }
+  ASSERT_EQ(failed, 0) << how;
+}
+
+TEST(Loader, EachFileIsReadFromItsOffsetOrStopsWithItsCodeAtItsPlace) {
+  const std::string colour = junk(kColourSize, 1), mask = junk(kMaskSize, 2);
+  const std::string rgb = expected_hash(colour, ""), rgba = expected_hash(colour, mask);
+  struct Row {
+    std::vector<std::string> args;    // in the row's directory, which holds c.bmp and m.bmp
+    std::vector<std::string> damage;  // file, how, ...
+    int code;
+    std::string location;  // of the stop, or the texels' hash when it loads
+    bool as_nobody = false;
+  } rows[] = {
+      {{"rgb", "c.bmp"}, {}, 0, rgb},
+      {{"rgba", "c.bmp", "m.bmp"}, {}, 0, rgba},
+      {{"rgb", "c.bmp"}, {"c.bmp", "huge"}, 0, rgb},
+      {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "0444", "m.bmp", "0444"}, 0, rgba, true},
+      {{"rgb", "c.bmp"}, {".", "0111"}, 0, rgb, true},  // the names are known: search permission is enough
+      {{"rgb", "c.bmp"}, {"c.bmp", "short"}, 100, "00B10003"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "empty"}, 100, "00B10003"},
+      {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "short"}, 100, "00B10015"},
+      {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "short"}, 100, "00B10016"},
+      {{"rgb", "none.bmp"}, {}, ENOENT, "00B10001"},
+      {{"rgba", "none.bmp", "none.bmp"}, {}, ENOENT, "00B10011"},
+      {{"rgba", "c.bmp", "none.bmp"}, {}, ENOENT, "00B10012"},  // after the colour file opened
+      {{"rgb", "c.bmp/inside"}, {}, ENOTDIR, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "directory"}, EISDIR, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "fifo"}, EINVAL, "00B10001"},
+      {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "fifo"}, EINVAL, "00B10012"},
+      {{"rgb", "/dev/zero"}, {}, EINVAL, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "loop"}, ELOOP, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "socket"}, ENXIO, "00B10001"},
+      {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "0000"}, EACCES, "00B10012", true},
+      {{"rgb", "c.bmp"}, {".", "0000"}, EACCES, "00B10001", true},
+  };
+  for (const Row& row : rows) {
+    TempDir dir;
+    chmod(dir.path().c_str(), 0755);
+    test::write_file(dir.file("c.bmp"), colour);
+    test::write_file(dir.file("m.bmp"), mask);
+    std::string what = row.args[1];
+    for (std::size_t k = 0; k + 1 < row.damage.size(); k += 2) {
+      damage(dir.file(row.damage[k]), row.damage[k + 1]);
+      what += " " + row.damage[k] + " " + row.damage[k + 1];
+    }
+    SCOPED_TRACE(what);
+    const auto r = probe(row.args, row.as_nobody ? "65534" : "", dir.path());
+    chmod(dir.path().c_str(), 0755);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, row.code) << r.err;
+    char line[64];
+    std::snprintf(line, sizeof line, "Runtime error %3d at %s\n", row.code, row.location.c_str());
+    EXPECT_EQ(r.out, row.code == 0 ? row.location : line);
+    EXPECT_EQ(r.err.rfind(row.code == 0 ? "" : "ovu: bmp: cannot ", 0), 0u) << r.err;
+  }
+}
+
+TEST(RuntimeStop, WritesOneLineAndEndsWithTheCodeOfEachFailure) {
+  struct Row {
+    std::vector<std::string> args;
+    int code;
+    const char* line;  // nullptr: a fault's, at the same place in every run
+  } rows[] = {
+      // clang-format off
+      {{"stop", "2", "0x00B10101"}, 2, "Runtime error   2 at 00B10101\n"},
+      {{"stop", "258", "0x10"}, 2, "Runtime error   2 at 00000010\n"},  // the low 8 bits
+      {{"stop", "512", "0x10"}, 0, "Runtime error   0 at 00000010\n"},
+      {{"segv"}, 216, nullptr}, {{"bus"}, 216, nullptr}, {{"stack"}, 202, nullptr}, {{"divide"}, 200, nullptr},
+      {{"noncanonical"}, 216, nullptr}, {{"library"}, 216, nullptr}, {{"privileged"}, 218, nullptr},
+      {{"undefined"}, 255, nullptr}, {{"abort"}, 255, nullptr}, {{"alloc"}, 203, nullptr},
+      // clang-format on
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args[0] + " " + (row.args.size() > 1 ? row.args[1] : ""));
+    const auto r = probe(row.args);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, row.code) << r.err;
+    if (row.line != nullptr) {
+      EXPECT_EQ(r.out, row.line);
+      continue;
+    }
+    char head[32];
+    std::snprintf(head, sizeof head, "Runtime error %3d at ", row.code);
+    ASSERT_EQ(r.out.size(), 30u) << r.out;
+    EXPECT_EQ(r.out.substr(0, 21), head);
+    for (char digit : r.out.substr(21, 8)) EXPECT_TRUE(std::isxdigit(digit) && !std::islower(digit)) << r.out;
+    EXPECT_NE(r.out.substr(21, 8), "00000000");
+    // abort() faults inside the C library, whose place moves with its load address.
+    if (row.args[0] != "abort") {
+      EXPECT_EQ(probe(row.args).out, r.out) << "another place in another run";
+    }
+  }
+}
+
+// A signal in the middle of a replacing write: one that nothing can catch
+// leaves the earlier file under the final name; the others take effect only
+// once the whole new file is in place.
+TEST(RuntimeStop, ASignalInTheMiddleOfAWriteLeavesNoTruncatedFile) {
+  constexpr std::uintmax_t kMiB = 128;  // long enough to be caught in the middle on a busy machine
+  const std::string previous = "the file of an earlier run\n";
+  for (int signal : {SIGKILL, SIGQUIT, SIGUSR1, SIGALRM}) {
+    SCOPED_TRACE(strsignal(signal));
+    TempDir dir;
+    const std::string path = dir.file("out");
+    test::write_file(path, previous);
+    test::Child child({"/usr/bin/prlimit", "--core=0", "--", OVU_PROBE, "write", path, std::to_string(kMiB)});
+    const std::string temporary = path + ".ovu-tmp-" + std::to_string(child.pid());
+    std::error_code none;
+    EXPECT_TRUE(test::eventually([&] { return fs::file_size(temporary, none) + 1 > 1; }));
+    child.signal(signal);
+    EXPECT_EQ(child.wait().signal, signal);
+    if (signal == SIGKILL) {
+      EXPECT_EQ(test::read_file(path), previous);
+      EXPECT_LT(fs::file_size(temporary), kMiB << 20);  // it was stopped midway
+    } else {
+      EXPECT_EQ(fs::file_size(path), kMiB << 20);
+      EXPECT_FALSE(fs::exists(temporary));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ovu
