@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and tests every part, one step each:
 # the release build and the AddressSanitizer + UndefinedBehaviorSanitizer
-# build with all their tests, the fuzzing of the command line, the Debian
+# build with all their tests, the Debian
 # package (scripts/package-test.sh), the Windows cross-builds tested under
 # wine (the 32-bit one where wine32 and its GL are installed) and the web
 # page in headless Chromium. A step that fails does not stop the later ones;
@@ -27,11 +27,6 @@ preset() {
   cmake --preset "$1" >/dev/null &&
     cmake --build "build/$1" -j"$jobs" &&
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --preset "$1" -j"$jobs"
-}
-
-# libFuzzer on the command line, a bounded time.
-fuzz() {
-  cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$jobs" && ctest --preset fuzz -j"$jobs"
 }
 
 # The Debian package: installed for real on CI's throwaway machine, else unpacked aside.
@@ -119,7 +114,6 @@ steps=(
   "deps deps"
   "release preset release"
   "asan preset asan"
-  "fuzz fuzz"
   "package package"
   "windows windows_builds"
   "web web_page"

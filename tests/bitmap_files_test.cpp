@@ -31,17 +31,9 @@ TEST(BitmapFiles, AreWellFormedBottomUpBitmapsTheSameInEveryRun) {
     EXPECT_TRUE(b == test::read_file(test::data_dir() + "/" + c.name)) << c.name << " differs from the build's";
     EXPECT_EQ(b.substr(0, 2), "BM") << c.name;
     // Offset and value; the word at 26 holds one plane and, above it, the bits per pixel.
-    const unsigned fields[][2] = {{2, c.size},
-                                  {6, 0},
-                                  {10, c.offset},
-                                  {14, 40},
-                                  {18, 512},
-                                  {22, 512},
-                                  {26, 1 | c.bits << 16},
-                                  {30, 0},
-                                  {34, c.size - c.offset},
-                                  {46, c.colours},
-                                  {50, 0}};
+    const unsigned fields[][2] = {{2, c.size}, {6, 0},      {10, c.offset},           {14, 40},
+                                  {18, 512},   {22, 512},   {26, 1 | c.bits << 16},   {30, 0},
+                                  {34, c.size - c.offset},  {46, c.colours},          {50, 0}};
     for (const auto& f : fields) EXPECT_EQ(u32(b, f[0]), f[1]) << c.name << " at offset " << f[0];
     for (unsigned n = 0; n < c.colours; ++n) EXPECT_EQ(u32(b, 54 + 4 * n), n * 0x010101u) << "palette " << n;
   }
