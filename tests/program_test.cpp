@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include "core/frame_loop.h"
@@ -131,55 +129,6 @@ void dump_equals_core(const TempDir& dir, const ChildResult&) {
   EXPECT_TRUE(test::read_file(dir.file("water.bin")) == std::string(expected.begin(), expected.end()));
 }
 
-bool near(const std::uint8_t* a, const std::uint8_t* b, int tolerance) {
-  for (int c = 0; c < 3; ++c)
-    if (std::abs(a[c] - b[c]) > tolerance) return false;
-  return true;
-}
-
-// Fog above the horizon, and the title at 3 s over all of it, cut out by its
-// mask: the stored image where the mask is opaque, the plain scene where it
-// is clear.
-void picture_shows_scene_and_title(const TempDir& dir, const ChildResult&) {
-  const test::Image with = test::read_png(dir.file("shot.png"));
-  ASSERT_EQ(with.width, 320);
-  ASSERT_EQ(with.height, 240);
-  const auto plain = test::run_child(test::program({"--windowed", "320x240", "--fixed-step", "1000", "--frames", "3",
-                                                    "--no-intro", "--screenshot", dir.file("plain.png")}),
-                                     test::program_options(dir.path()));
-  ASSERT_EQ(plain.exit_code, 0) << plain.err;
-  const test::Image without = test::read_png(dir.file("plain.png"));
-  const std::uint8_t fog[3] = {128, 128, 178};
-  for (int x : {5, 160, 315}) EXPECT_TRUE(near(with.at(x, 2), fog, 1)) << x;
-  const std::string colour = test::read_file(dir.file("vo.bmp")), mask = test::read_file(dir.file("vomask.bmp"));
-  auto alpha = [&](int s, int t) { return static_cast<std::uint8_t>(mask[1078 + t * 512 + s]); };
-  auto uniform = [&](int s, int t, int value) {
-    for (int dt = -8; dt <= 8; ++dt)
-      for (int ds = -8; ds <= 8; ++ds)
-        if (alpha(s + ds, t + dt) != value) return false;
-    return true;
-  };
-  int opaque = 0, clear = 0;
-  for (int y = 24; y < 216; y += 5) {
-    for (int x = 16; x < 304; x += 5) {
-      // Texture t grows upwards from the first stored row.
-      const int s = static_cast<int>((x + 0.5) / 320 * 512), t = static_cast<int>((1 - (y + 0.5) / 240) * 512);
-      if (s < 9 || t < 9 || s > 502 || t > 502) continue;
-      const auto* texel = reinterpret_cast<const std::uint8_t*>(&colour[54 + (t * 512 + s) * 3]);
-      const std::uint8_t rgb[3] = {texel[2], texel[1], texel[0]};
-      if (uniform(s, t, 255)) {
-        ++opaque;
-        EXPECT_TRUE(near(with.at(x, y), rgb, 24)) << x << "," << y;
-      } else if (uniform(s, t, 0)) {
-        ++clear;
-        EXPECT_TRUE(near(with.at(x, y), without.at(x, y), 0)) << x << "," << y;
-      }
-    }
-  }
-  EXPECT_GT(opaque, 20);
-  EXPECT_GT(clear, 20);
-}
-
 void paused_between_frames(const TempDir&, const ChildResult& r) {
   double seconds = 0;
   ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("fps: ")).c_str(), "fps: %*d frames in %lf", &seconds), 1);
@@ -272,8 +221,6 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
       {"installed, one in neither", installed({}), 2, "Runtime error   2 at 00B10011\n",
        "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {},
        [](const TempDir& dir) { install(dir), fs::remove(dir.file("share/ovu/vo.bmp")); }},
-      {"screenshot", {"--windowed", "320x240", "--fixed-step", "1000", "--frames", "3", "--screenshot",
-       "{dir}/shot.png"}, 0, "", "", {}, {}, picture_shows_scene_and_title},
       {"delay", {"--windowed", "160x120", "--frames", "5", "--delay", "200000", "--fps"}, 0, "", "fps: 5 frames", {},
        {}, paused_between_frames},
   };
