@@ -116,18 +116,14 @@ bool pump_until(Condition condition, DWORD milliseconds = 30000) {
   return true;
 }
 
-// ovu.scr from the build folder, one above ours, started in ours, which has no bitmaps, as Windows does.
+// ovu.scr from the build folder, started in the tests' one, which has no bitmaps, as Windows does.
 struct Screensaver {
   PROCESS_INFORMATION info{};
-  explicit Screensaver(const std::string& arguments) {
-    char self[MAX_PATH];
-    std::string folder(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
-    folder.resize(folder.find_last_of('\\'));
-    std::string command = "\"" + folder.substr(0, folder.find_last_of('\\')) + "\\ovu.scr\"" + arguments;
+  explicit Screensaver(std::string arguments) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                               &info));
+    arguments = "..\\ovu.scr " + arguments;
+    EXPECT_TRUE(CreateProcessA(nullptr, arguments.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
   }
   bool running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
   int wait() {  // the exit code, or -1 when it did not end in time
@@ -152,15 +148,10 @@ bool same_client_size(HWND a, HWND b) {
 }
 
 TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAway) {
-  WNDCLASSA record{};
-  record.lpfnWndProc = DefWindowProcA;
-  record.hInstance = GetModuleHandleA(nullptr);
-  record.lpszClassName = "preview";
-  RegisterClassA(&record);
   // The display settings' preview, in miniature.
-  HWND preview = CreateWindowExA(0, "preview", "", WS_POPUP | WS_VISIBLE, 0, 0, 152, 112, nullptr, nullptr,
-                                 record.hInstance, nullptr);
-  Screensaver ovu(" /p " + handle_text(preview));
+  HWND preview = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 152, 112, nullptr, nullptr, nullptr,
+                                 nullptr);
+  Screensaver ovu("/p " + handle_text(preview));
   HWND child = nullptr;
   ASSERT_TRUE(pump_until([&] { return (child = FindWindowExA(preview, nullptr, "wc", nullptr)) != nullptr; }))
       << "exit code " << ovu.wait();
@@ -190,10 +181,10 @@ TEST(Win32Screensaver, ConfigureSaysThereIsNothingToSetAndAFailureShowsItsLineIn
     int exit_code;
   } cases[] = {
       {"", "ovu", "nothing to configure", 0},
-      {" /c", "ovu", "nothing to configure", 0},
-      {" /c:0", "ovu", "nothing to configure", 0},
+      {"/c", "ovu", "nothing to configure", 0},
+      {"/c:0", "ovu", "nothing to configure", 0},
       // Without a console the runtime-error line has a box of its own.
-      {" /p:" + handle_text(gone), "Error", "Runtime error   1 at 00D10001", 1},
+      {"/p:" + handle_text(gone), "Error", "Runtime error   1 at 00D10001", 1},
   };
   for (const Case& c : cases) {
     Screensaver ovu(c.arguments);
