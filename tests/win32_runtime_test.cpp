@@ -13,6 +13,7 @@
 #include <limits>
 #include <regex>
 #include <string>
+#include <utility>
 
 #include "core/fpu.h"
 #include "platform/file.h"
@@ -86,10 +87,7 @@ struct Scratch {
   }
 };
 
-struct ProbeRun {
-  int code;
-  std::string out, err;
-};
+struct ProbeRun { int code; std::string out, err; };
 
 // This program as a probe; cmd.exe strips the outer quotes and keeps the rest.
 ProbeRun run_probe(const std::string& args) {
@@ -104,12 +102,8 @@ ProbeRun run_probe(const std::string& args) {
 }
 
 TEST(Win32Stop, TheLineEndsInCrLfAndFaultsEndWithTheCodesOfTheTable) {
-  struct Case {
-    const char* args;
-    int code;
-    const char* out;  // a pattern for all of standard output
-    const char* err;
-  } cases[] = {
+  // Rows: the probe's arguments, exit code, a pattern for all of standard output, a part of standard error.
+  struct Case { const char* args; int code; const char* out; const char* err; } cases[] = {
       {"stop 2 0x00B10101", 2, "Runtime error   2 at 00B10101\r\n", "ovu: probe: asked to stop\r\n"},
       {"stop 100 0x2A", 100, "Runtime error 100 at 0000002A\r\n", "ovu: probe: asked to stop"},
       {"stop 203 0xFFFFFFFF", 203, "Runtime error 203 at FFFFFFFF\r\n", "ovu: probe: asked to stop"},
@@ -139,32 +133,22 @@ TEST(Win32Stop, TheLineEndsInCrLfAndFaultsEndWithTheCodesOfTheTable) {
   EXPECT_NE(run_probe("divide").out, run_probe("segv").out);
 }
 
-int open_code(const std::string& path) {
-  FileHandle file;
-  const int code = file_open(path.c_str(), file);
-  if (code == 0) file_close(file);
-  return code;
-}
-
 TEST(Win32File, OpenFailuresAreTheSystemsCodesAndReadsComeUpShortWith100) {
   const Scratch scratch;
   const std::string dir = scratch.path.string();
-  EXPECT_EQ(open_code(dir + "\\missing.bmp"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(open_code(dir + "\\no-dir\\x.bmp"), ERROR_PATH_NOT_FOUND);
-  EXPECT_EQ(open_code(dir), ERROR_ACCESS_DENIED);
   // A device would block or read as empty; it is refused as no file.
-  EXPECT_EQ(open_code("NUL"), ERROR_BAD_FILE_TYPE);
+  for (const auto& [path, code] : {std::pair<std::string, int>{dir + "\\missing.bmp", ERROR_FILE_NOT_FOUND},
+                                   {dir + "\\no-dir\\x.bmp", ERROR_PATH_NOT_FOUND},
+                                   {dir, ERROR_ACCESS_DENIED}, {"NUL", ERROR_BAD_FILE_TYPE}}) {
+    FileHandle file;
+    EXPECT_EQ(file_open(path.c_str(), file), code) << path;
+  }
   const std::string text = file_error_text(ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(text != "error 2" && text.find_first_of(".\r\n") == std::string::npos) << text;
 
   // A file of 100 bytes, which another program may hold open, sharing what it
   // must to let us read. Positioning past the end is no error; the read after it comes up short.
-  struct Case {
-    DWORD attributes, access, share;
-    std::uint32_t offset;
-    std::size_t count;
-    int code;
-  } cases[] = {
+  struct Case { DWORD attributes, access, share; std::uint32_t offset; std::size_t count; int code; } cases[] = {
       {FILE_ATTRIBUTE_NORMAL, 0, FILE_SHARE_READ, 0, 100, 0},
       {FILE_ATTRIBUTE_NORMAL, 0, FILE_SHARE_READ, 0, 101, 100},
       {FILE_ATTRIBUTE_NORMAL, 0, FILE_SHARE_READ, 99, 1, 0},

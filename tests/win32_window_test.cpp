@@ -72,13 +72,7 @@ TEST(Win32Window, OpensMaximisedAndBorderlessWithItsContextCurrent) {
 }
 
 TEST(Win32Window, AKeyDownOrACloseRequestEndsItButSystemKeysAndTheMouseDoNot) {
-  struct Case {
-    const char* what;
-    UINT message;
-    WPARAM wparam;
-    LPARAM lparam;
-    bool ends;
-  } cases[] = {
+  struct Case { const char* what; UINT message; WPARAM wparam; LPARAM lparam; bool ends; } cases[] = {
       {"Alt+A", WM_SYSKEYDOWN, 'A', kAltHeld, false},
       {"F10", WM_SYSKEYDOWN, VK_F10, 0, false},
       {"Alt", WM_SYSKEYDOWN, VK_MENU, kAltHeld, false},
@@ -174,12 +168,7 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAway) {
 TEST(Win32Screensaver, ConfigureSaysThereIsNothingToSetAndAFailureShowsItsLineInABox) {
   HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   DestroyWindow(gone);
-  struct Case {
-    std::string arguments;
-    const char* caption;
-    const char* text;
-    int exit_code;
-  } cases[] = {
+  struct Case { std::string arguments; const char* caption; const char* text; int exit_code; } cases[] = {
       {"", "ovu", "nothing to configure", 0},
       {"/c", "ovu", "nothing to configure", 0},
       {"/c:0", "ovu", "nothing to configure", 0},
