@@ -25,7 +25,7 @@ packages=(
 # they cannot be installed, scripts/test.sh says so and skips that part.
 windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest libstb-dev
-  wine wine64 python3
+  wine wine64 python3-pil
 )
 # The 32-bit Windows build's tests: wine's 32-bit loader and the 32-bit GL it
 # draws with (wine32 only recommends them, and without them the program dies

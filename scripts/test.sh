@@ -38,11 +38,12 @@ package() {
 # Why the Windows part cannot run here, or nothing when it can.
 windows_unavailable() {
   local tool
-  for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix wine wineserver python3; do
+  for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix wine wineserver xdotool; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed"; return; }
   done
   [[ -f /usr/src/googletest/CMakeLists.txt ]] || { echo "the googletest sources are not installed"; return; }
   [[ -f /usr/include/stb/stb_image_write.h ]] || { echo "libstb-dev is not installed"; return; }
+  /usr/bin/python3 -c 'import PIL' 2>/dev/null || echo "python3-pil is not installed"
 }
 
 # Why the 32-bit build's tests cannot run here, or nothing when they can.

@@ -24,30 +24,15 @@ add_executable(options_tests options_test.cpp screensaver_test.cpp)
 target_link_libraries(options_tests PRIVATE ovu_app_base GTest::gtest_main)
 gtest_discover_tests(options_tests ${discover})
 
-add_library(ovu_win32_test_support STATIC child_process_win32.cpp)
-target_include_directories(ovu_win32_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(ovu_win32_test_support PUBLIC ovu_flags GTest::gtest)
+# The runtime stop and file access; the stop cases run the test program again as a probe.
+add_executable(win32_runtime_tests win32_runtime_test.cpp)
+target_link_libraries(win32_runtime_tests PRIVATE ovu_runtime GTest::gtest)
+gtest_discover_tests(win32_runtime_tests ${discover})
 
-add_executable(win32_stop_probe win32_stop_probe.cpp)
-target_link_libraries(win32_stop_probe PRIVATE ovu_runtime)
-
-add_executable(win32_stop_tests win32_stop_test.cpp)
-target_link_libraries(win32_stop_tests PRIVATE ovu_win32_test_support GTest::gtest_main)
-add_dependencies(win32_stop_tests win32_stop_probe)
-gtest_discover_tests(win32_stop_tests ${discover})
-
-add_executable(win32_file_tests win32_file_test.cpp)
-target_link_libraries(win32_file_tests PRIVATE ovu_runtime GTest::gtest_main)
-gtest_discover_tests(win32_file_tests ${discover})
-
-# ovu.scr as the system starts it: /p in a window of the test's, /c.
-add_executable(win32_screensaver_tests win32_screensaver_test.cpp)
-target_link_libraries(win32_screensaver_tests PRIVATE ovu_flags GTest::gtest_main user32)
-add_dependencies(win32_screensaver_tests ovu ovu_scr)
-gtest_discover_tests(win32_screensaver_tests ${discover} PROPERTIES RUN_SERIAL TRUE)
-
+# The window in this process, and ovu.scr as the system starts it: /p in a window of the test's, /c.
 add_executable(win32_window_tests win32_window_test.cpp)
-target_link_libraries(win32_window_tests PRIVATE ovu_window ovu_gl GTest::gtest_main)
+target_link_libraries(win32_window_tests PRIVATE ovu_window GTest::gtest_main)
+add_dependencies(win32_window_tests ovu ovu_scr)
 gtest_discover_tests(win32_window_tests ${discover} PROPERTIES RUN_SERIAL TRUE)
 
 # The real program: screenshot, water dump against the native build's,

@@ -14,15 +14,13 @@ program=$1
 # starts a 64-bit program as a child of its own, so signals and the exit code
 # would reach that child only second-hand. Without wine32, wine64 starts a
 # 32-bit program that ends at once with 0, which would pass for success.
-pe_offset=$(od -An -tu4 -j 60 -N 4 "$program" | tr -d ' ')
-machine=$(od -An -tx2 -j $((pe_offset + 4)) -N 2 "$program" | tr -d ' ')
-case "$machine" in
-  8664) loader=$(command -v wine64 || echo /usr/lib/wine/wine64) arch=win64 ;;
-  014c) loader=/usr/lib/wine/wine arch=win32 ;;
+case $(file -b "$program") in
+  "PE32+ "*) loader=$(command -v wine64 || echo /usr/lib/wine/wine64) arch=win64 ;;
+  "PE32 "*) loader=/usr/lib/wine/wine arch=win32 ;;
   *) loader="" ;;
 esac
 if [[ ! -x "$loader" ]]; then
-  echo "wine_run: no wine loader for $program (PE machine $machine; a 32-bit one needs wine32:i386)" >&2
+  echo "wine_run: no wine loader for $program ($(file -b "$program"); a 32-bit one needs wine32:i386)" >&2
   exit 125
 fi
 
