@@ -31,7 +31,7 @@ def native_fps(args):
 
 
 def main():
-    browser = Browser(PAGE_DIR, console=True)
+    browser = Browser(PAGE_DIR)
     try:
         print('| measurement | page (headless Chromium) | native (Xvfb) | page / native |')
         print('| --- | ---: | ---: | ---: |')
