@@ -31,7 +31,7 @@ def native_fps(args):
 
 
 def main():
-    browser = Browser(PAGE_DIR, console=True)
+    browser = Browser(PAGE_DIR)
     try:
         print('| measurement | page (headless Chromium) | native (Xvfb) | page / native |')
         print('| --- | ---: | ---: | ---: |')
@@ -53,7 +53,7 @@ def main():
                 time.sleep(0.5)
                 lines += browser.console()
             for line in lines:
-                    m = re.search(pattern, line)
+                m = re.search(pattern, line)
                 if m:
                     print(f'| {m.group(1)} | {m.group(2)} | | |')
     finally:

@@ -12,10 +12,9 @@ if(NOT OVU_PYTHON OR NOT OVU_CHROMEDRIVER)
   return()
 endif()
 
-foreach(concern water pictures keys refusals)
-  add_test(NAME WebPage.${concern}
-    COMMAND ${OVU_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/web_page_test.py ${CMAKE_BINARY_DIR} ${OVU_REFERENCE_OVU}
-            WebPage.test_${concern})
+foreach(concern frames keys refusals)
+  add_test(NAME WebPage.${concern} COMMAND ${OVU_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/web_page_test.py
+                                           ${CMAKE_BINARY_DIR} ${OVU_REFERENCE_OVU} WebPage.test_${concern})
   # One browser at a time: each is a software GPU of its own.
   set_tests_properties(WebPage.${concern} PROPERTIES RESOURCE_LOCK chromium TIMEOUT 600)
 endforeach()
