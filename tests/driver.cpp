@@ -199,7 +199,16 @@ void run_row(const ProgramRow& row) {
   TempDir dir;
   for (const char* name : {"CHRMWARP.bmp", "vo.bmp", "vomask.bmp"})
     fs::copy_file(data_dir() + "/" + name, dir.file(name));
-  if (row.setup) row.setup(dir);
+  const auto shell = [&](const std::string& commands) {
+    if (commands.empty()) return true;
+    ChildOptions options;
+    options.working_directory = dir.path();
+    options.env_set = {std::string("OVU_BINARY=") + OVU_BINARY};
+    const ChildResult done = run_child({"/bin/sh", "-ec", commands}, options);
+    EXPECT_EQ(done.exit_code, 0) << commands << "\n" << done.err;
+    return done.exit_code == 0;
+  };
+  if (!shell(row.setup)) return;
   auto args = row.args, env = row.env;
   for (auto* words : {&args, &env})
     for (auto& word : *words)
@@ -225,7 +234,8 @@ void run_row(const ProgramRow& row) {
   EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
   // A reason's control characters reach no terminal.
   for (char c : r.err) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << r.err;
-  if (row.check) row.check(dir, r);
+  shell(row.check);
+  if (row.verify) row.verify(dir, r);
   for (const auto& entry : fs::directory_iterator(dir.path()))
     EXPECT_EQ(entry.path().string().find(".ovu-tmp-"), std::string::npos) << "left behind: " << entry.path();
 }

@@ -115,8 +115,11 @@ struct ProgramRow {
   std::string out;                    // all of standard output ("\r\n" read as "\n"); a final '*': anything after
   std::string err;                    // a part of standard error
   std::vector<std::string> env = {};  // "NAME=value" to set, "NAME" to unset
-  std::function<void(const TempDir&)> setup = {};  // on a fresh copy of the bitmaps, the working directory
-  std::function<void(const TempDir&, const ChildResult&)> check = {};  // the files it wrote, and more
+  // Shell commands run in the row's directory, which holds a fresh copy of the
+  // bitmaps and is the working directory ($OVU_BINARY: the build's program):
+  std::string setup = {};  // before the run
+  std::string check = {};  // after it, to succeed: the files it wrote
+  std::function<void(const TempDir&, const ChildResult&)> verify = {};  // what the shell cannot see
 };
 
 // Runs one row in a directory of its own and checks what it promises.

