@@ -3,10 +3,7 @@
 # emulator), a display coming from xvfb-run as for the native end-to-end
 # tests. Included by CMakeLists.txt.
 
-if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
-  message(FATAL_ERROR "GoogleTest sources for the cross build were not found: install googletest")
-endif()
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+# GoogleTest from the googletest package's sources, built for the target.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -20,20 +17,12 @@ add_executable(core_tests ${OVU_CORE_TEST_SOURCES})
 target_link_libraries(core_tests PRIVATE ovu_core GTest::gtest_main)
 gtest_discover_tests(core_tests ${discover})
 
-add_executable(options_tests options_test.cpp screensaver_test.cpp)
-target_link_libraries(options_tests PRIVATE ovu_app_base GTest::gtest_main)
-gtest_discover_tests(options_tests ${discover})
-
-# The runtime stop and file access; the stop cases run the test program again as a probe.
-add_executable(win32_runtime_tests win32_runtime_test.cpp)
-target_link_libraries(win32_runtime_tests PRIVATE ovu_runtime GTest::gtest)
-gtest_discover_tests(win32_runtime_tests ${discover})
-
-# The window in this process, and ovu.scr as the system starts it: /p in a window of the test's, /c.
-add_executable(win32_window_tests win32_window_test.cpp)
-target_link_libraries(win32_window_tests PRIVATE ovu_window GTest::gtest_main)
-add_dependencies(win32_window_tests ovu ovu_scr)
-gtest_discover_tests(win32_window_tests ${discover} PROPERTIES RUN_SERIAL TRUE)
+# The runtime stop, file access and the window in this process, and ovu.scr as
+# the system starts it; the stop cases run the test program again as a probe.
+add_executable(win32_platform_tests win32_platform_test.cpp)
+target_link_libraries(win32_platform_tests PRIVATE ovu_window GTest::gtest)
+add_dependencies(win32_platform_tests ovu ovu_scr)
+gtest_discover_tests(win32_platform_tests ${discover} PROPERTIES RUN_SERIAL TRUE)
 
 # The real program: screenshot, water dump against the native build's,
 # failures, keys. Needs xdotool and the native release build's ovu.

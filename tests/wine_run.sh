@@ -6,9 +6,8 @@
 # for it. Every run has a time limit, so a hung program fails its test.
 set -euo pipefail
 
-prefix=$1
+prefix=$1 program=$2
 shift
-program=$1
 
 # Each loader by its own name: /usr/bin/wine prefers the 32-bit one, which
 # starts a 64-bit program as a child of its own, so signals and the exit code
@@ -19,10 +18,8 @@ case $(file -b "$program") in
   "PE32 "*) loader=/usr/lib/wine/wine arch=win32 ;;
   *) loader="" ;;
 esac
-if [[ ! -x "$loader" ]]; then
-  echo "wine_run: no wine loader for $program ($(file -b "$program"); a 32-bit one needs wine32:i386)" >&2
-  exit 125
-fi
+[[ -x "$loader" ]] ||
+  { echo "wine_run: no wine loader for $program ($(file -b "$program"); a 32-bit one needs wine32:i386)" >&2; exit 125; }
 
 export WINEPREFIX=$prefix WINEARCH=$arch WINELOADER=$loader WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -46,8 +43,7 @@ wineserver -p20 </dev/null >/dev/null 2>&1 || true
 # The server, wine's services and its desktop process outlive the program
 # that started them and keep its output open, and ctest waits for that to
 # close. So the program writes to files, and they are copied out at its end.
-out=$(mktemp)
-err=$(mktemp)
+out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 timeout -k 5 "${OVU_WINE_TIMEOUT:-120}" "$loader" "$@" >"$out" 2>"$err" &
 child=$!
