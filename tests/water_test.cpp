@@ -136,21 +136,6 @@ TEST(Water, DropsFollowTheFixedSequence) {
       ASSERT_TRUE(same_bits(water.cells()[k].height, static_cast<float>(before.cells()[k].height - amount))) << i << "," << j;
       ASSERT_EQ(water.cells()[k].velocity, before.cells()[k].velocity);
     }
-
-  // Drops centred on rows 8 and 93 reach rows 1 and 100, never the border.
-  for (std::uint32_t draw : {0u, 85u}) {
-    Random generator;
-    while (Random(generator).next(86) != draw) generator.next(86);
-    Water flat = flat_water();
-    EXPECT_EQ(drop_ripple(flat, generator).row, draw == 0 ? 8 : 93);
-    float edge = 0, border = 0;
-    for (int j = 0; j <= N + 1; ++j) {
-      edge += flat.height(draw == 0 ? 1 : N, j);
-      border += std::fabs(flat.height(draw == 0 ? 0 : N + 1, j));
-    }
-    EXPECT_LT(edge, 0.0f);
-    EXPECT_EQ(border, 0.0f);
-  }
 }
 
 }  // namespace
