@@ -222,8 +222,6 @@ void run_row(const ProgramRow& row) {
     args.insert(args.erase(at), words.begin(), words.end());
   }
   ChildResult r = run_child(args, program_options(dir.path(), env));
-  for (std::string* text : {&r.out, &r.err})
-    for (auto at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at)) text->erase(at, 1);
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_code, row.code) << r.err;
   // A trailing '*' stands for anything after.

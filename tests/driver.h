@@ -112,7 +112,7 @@ struct ProgramRow {
   std::string what;
   std::vector<std::string> args;  // "{dir}": the row's directory (here and in env)
   int code = 0;
-  std::string out;                    // all of standard output ("\r\n" read as "\n"); a final '*': anything after
+  std::string out;                    // all of standard output; a final '*': anything after
   std::string err;                    // a part of standard error
   std::vector<std::string> env = {};  // "NAME=value" to set, "NAME" to unset
   // Shell commands run in the row's directory, which holds a fresh copy of the
