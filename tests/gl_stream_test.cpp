@@ -70,38 +70,27 @@ std::string call(std::string text, std::initializer_list<Ext> numbers) {
   return text;
 }
 
-// apitrace writes seven significant digits: as near as that.
-bool near(double actual, double expected) {
-  return std::fabs(actual - expected) <= 1e-5 * std::max(1.0, std::fabs(expected));
+Calls operator+(Calls calls, const Calls& more) {
+  calls.insert(calls.end(), more.begin(), more.end());
+  return calls;
 }
 
-// Walks a stream; each check reports the first difference and says whether all was alike.
-struct Cursor {
-  const Calls& calls;
-  std::string where;
-  std::size_t at = 0;
-
-  const std::string& next() {
-    static const std::string end = "the end of the stream";
-    return at < calls.size() ? calls[at++] : end;
-  }
-  bool fail(const std::string& what) {
-    ADD_FAILURE() << where << ", call " << at << ": " << what;
-    return false;
-  }
-  // The calls as written, their values as near as apitrace writes them.
-  bool expect(const Calls& expected) {
-    for (const std::string& text : expected) {
-      const std::string& sent = next();
-      std::string shape, expected_shape;
-      const std::vector<double> got = values(sent, &shape), want = values(text, &expected_shape);
-      bool same = sent == text || (shape == expected_shape && got.size() == want.size());
-      for (std::size_t k = 0; same && sent != text && k < want.size(); ++k) same = near(got[k], want[k]);
-      if (!same) return fail(sent + " where " + text + " belongs");
+// The calls from `at` on are these, their values as near as apitrace's seven digits; the first difference fails.
+bool expect(const Calls& calls, std::size_t& at, const Calls& expected) {
+  for (const std::string& text : expected) {
+    const std::string sent = at < calls.size() ? calls[at++] : "the end of the stream";
+    std::string shape, expected_shape;
+    const std::vector<double> got = values(sent, &shape), want = values(text, &expected_shape);
+    bool same = shape == expected_shape;
+    for (std::size_t k = 0; same && k < want.size(); ++k)
+      same = std::fabs(got[k] - want[k]) <= 1e-5 * std::max(1.0, std::fabs(want[k]));
+    if (!same) {
+      ADD_FAILURE() << "call " << at << ": " << sent << " where " << text << " belongs";
+      return false;
     }
-    return true;
   }
-};
+  return true;
+}
 
 // The initial heights: the first 10404 draws of the never-seeded generator,
 // row-major, border included; each the single nearest (d - 500) / 1000.
@@ -117,37 +106,19 @@ std::vector<double> initial_heights() {
 
 // The 99 strips of the surface: row i, then row i + 1, column by column, 2.5
 // apart and centred on 50; each vertex after the normal of its cell, made
-// from its neighbours' heights (the border's as they were at the start).
-bool check_water(Cursor& stream, const std::vector<double>& start, bool first_frame) {
-  std::vector<double> h = start;
-  std::vector<std::vector<double>> normals(h.size());
+// from its neighbours' heights.
+Calls water(const std::vector<double>& h) {
+  Calls calls;
   for (int i = 1; i < N; ++i) {
-    if (!stream.expect({"glBegin(GL_TRIANGLE_STRIP)"})) return false;
+    calls.push_back("glBegin(GL_TRIANGLE_STRIP)");
     for (int j = 1; j <= N; ++j)
-      for (int row : {i, i + 1}) {
-        const int k = row * (N + 2) + j;
-        std::string normal_shape, vertex_shape;
-        const std::vector<double> n = values(stream.next(), &normal_shape), v = values(stream.next(), &vertex_shape);
-        // Every cell is sent twice, by the strips above and below it: alike
-        // both times.
-        if (normal_shape != "glNormal3fv({#, #, #})" || vertex_shape != "glVertex3f(#, #, #)" ||
-            v[0] != (j - 50) * 2.5 || v[2] != (row - 50) * 2.5 ||
-            (!normals[k].empty() && (normals[k] != n || h[k] != v[1])))
-          return stream.fail("strip " + std::to_string(i) + ", row " + std::to_string(row) + ", column " +
-                             std::to_string(j));
-        normals[k] = n;
-        h[k] = v[1];
+      for (int k : {i * (N + 2) + j, (i + 1) * (N + 2) + j}) {
+        calls.push_back(call("glNormal3fv({#, 10, #})", {h[k - 1] - h[k + 1], h[k - N - 2] - h[k + N + 2]}));
+        calls.push_back(call("glVertex3f(#, #, #)", {(j - 50) * 2.5L, h[k], (k / (N + 2) - 50) * 2.5L}));
       }
-    if (!stream.expect({"glEnd()"})) return false;
+    calls.push_back("glEnd()");
   }
-  for (int k = N + 3; k < (N + 1) * (N + 2); ++k) {
-    if (normals[k].empty()) continue;  // the border
-    const double expected[3] = {h[k - 1] - h[k + 1], 10, h[k - N - 2] - h[k + N + 2]};
-    bool same = !first_frame || near(h[k], start[k]);
-    for (int c = 0; c < 3 && same; ++c) same = near(normals[k][c], expected[c]);
-    if (!same) return stream.fail("cell " + std::to_string(k) + ": its height or its normal");
-  }
-  return true;
+  return calls;
 }
 
 // The title's 30 strips: columns i and i + 1 climbing rows 0 to 29; texture
@@ -181,8 +152,9 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
       setup.push_back(c);
   // gluPerspective: 50 degrees, the window's aspect, 0.001 to 1000.
   const Ext f = 1 / std::tan(25 * 3.14159265358979323846L / 180), z_near = 0.001L, z_far = 1000;
-  Cursor set_up{setup, "set-up"};
-  EXPECT_TRUE(set_up.expect(
+  std::size_t at = 0;
+  EXPECT_TRUE(expect(
+      setup, at,
       {"glViewport(0, 0, 160, 120)", "glMatrixMode(GL_PROJECTION)", "glLoadIdentity()",
        call("glMultMatrixd({#, 0, 0, 0, 0, #, 0, 0, 0, 0, #, -1, 0, 0, #, 0})",
             {f * 120 / 160, f, (z_far + z_near) / (z_near - z_far), 2 * z_far * z_near / (z_near - z_far)}),
@@ -196,53 +168,68 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
        "glTexImage2D(GL_TEXTURE_2D, 0, 3, 512, 512, 0, GL_RGB, GL_UNSIGNED_BYTE, blob(786432))", "glGenTextures(1, &2)",
        "glBindTexture(GL_TEXTURE_2D, 2)",
        "glTexImage2D(GL_TEXTURE_2D, 0, 4, 512, 512, 0, GL_RGBA, GL_UNSIGNED_BYTE, blob(1048576))"}));
-  EXPECT_EQ(set_up.at, setup.size()) << "more set-up than this";
+  EXPECT_EQ(at, setup.size()) << "more set-up than this";
 
   const std::vector<double> start = initial_heights();
   float frame_clock = 0;
   for (int n = 1; n <= 8; ++n, frame_clock = static_cast<float>(Ext(frame_clock) + 0.1f)) {
-    Cursor frame{trace[n], "frame " + std::to_string(n)};
+    SCOPED_TRACE("frame " + std::to_string(n));
+    const Calls& calls = trace[n];
     const float seconds = 1.25f * static_cast<float>(n);
-    ASSERT_TRUE(frame.expect({"glClear(GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT)", "glMatrixMode(GL_MODELVIEW)",
-                              "glLoadIdentity()", "glTranslatef(0, 0, -160)", "glRotatef(10, 1, 0, 0)",
-                              call("glRotatef(#, 0, 1, 0)", {std::sin(Ext(frame_clock) / 10) * 30}),  // the sway
-                              "glLightfv(GL_LIGHT0, GL_POSITION, {0, 30, -70, 1})", "glEnable(GL_TEXTURE_2D)",
-                              "glEnable(GL_NORMALIZE)", "glEnable(GL_LIGHTING)", "glEnable(GL_TEXTURE_GEN_S)",
-                              "glEnable(GL_TEXTURE_GEN_T)", "glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP)",
-                              "glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP)", "glBindTexture(GL_TEXTURE_2D, 1)",
-                              "glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, {0.1, 0.4, 1, 1})",
-                              "glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, {1, 1, 1, 1})",
-                              "glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, &50)"}));
-    ASSERT_TRUE(check_water(frame, start, n == 1));
-    // The ball: unlit, 20 nearer the eye than the light, radius 8 in 20 stacks.
-    ASSERT_TRUE(frame.expect(
-        {"glDisable(GL_NORMALIZE)", "glDisable(GL_LIGHTING)", "glColor3f(1, 0.9, 0.9)", "glTranslatef(0, 30, -50)"}));
+    // The heights as sent, read where the layout puts them: each after the frame's 18 first calls, its strip's
+    // glBegin and its normal. The first frame's are the initial ones.
+    std::vector<double> h = start;
+    for (int i = 1; n > 1 && i < N; ++i)
+      for (int v = 0; v < 2 * N; ++v)
+        h[(i + v % 2) * (N + 2) + v / 2 + 1] = values(calls.at(20 + (i - 1) * (4 * N + 2) + 2 * v)).at(1);
+    at = 0;
+    ASSERT_TRUE(expect(calls, at,
+                       Calls{"glClear(GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT)", "glMatrixMode(GL_MODELVIEW)",
+                             "glLoadIdentity()", "glTranslatef(0, 0, -160)", "glRotatef(10, 1, 0, 0)",
+                             call("glRotatef(#, 0, 1, 0)", {std::sin(Ext(frame_clock) / 10) * 30}),  // the sway
+                             "glLightfv(GL_LIGHT0, GL_POSITION, {0, 30, -70, 1})", "glEnable(GL_TEXTURE_2D)",
+                             "glEnable(GL_NORMALIZE)", "glEnable(GL_LIGHTING)", "glEnable(GL_TEXTURE_GEN_S)",
+                             "glEnable(GL_TEXTURE_GEN_T)", "glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP)",
+                             "glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP)", "glBindTexture(GL_TEXTURE_2D, 1)",
+                             "glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, {0.1, 0.4, 1, 1})",
+                             "glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, {1, 1, 1, 1})",
+                             "glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, &50)"} +
+                           water(h) +
+                           // The ball: unlit, 20 nearer the eye than the light, radius 8 in 20 stacks.
+                           Calls{"glDisable(GL_NORMALIZE)", "glDisable(GL_LIGHTING)", "glColor3f(1, 0.9, 0.9)",
+                                 "glTranslatef(0, 30, -50)"}));
     int begins = 0;
     double radius = 0;
-    for (; frame.at < frame.calls.size() && frame.calls[frame.at] != "glDisable(GL_TEXTURE_GEN_S)"; ++frame.at) {
-      const std::string& c = frame.calls[frame.at];
-      begins += c.rfind("glBegin(", 0) == 0;
-      if (c.rfind("glVertex3f(", 0) == 0)
-        radius = std::max(radius, std::hypot(values(c)[0], values(c)[1], values(c)[2]));
+    for (; at < calls.size() && calls[at] != "glDisable(GL_TEXTURE_GEN_S)"; ++at) {
+      begins += calls[at].rfind("glBegin(", 0) == 0;
+      if (calls[at].rfind("glVertex3f(", 0) == 0) {
+        const std::vector<double> v = values(calls[at]);
+        radius = std::max(radius, std::hypot(v[0], v[1], v[2]));
+      }
     }
-    EXPECT_EQ(begins, 20) << n;
-    EXPECT_NEAR(radius, 8, 1e-4) << n;
-    ASSERT_TRUE(frame.expect({"glDisable(GL_TEXTURE_GEN_S)", "glDisable(GL_TEXTURE_GEN_T)"}));
-    if (seconds < 10) {
-      const float dissolve = seconds < 5 ? 0 : static_cast<float>((Ext(seconds) - 5) / 5);
-      ASSERT_TRUE(frame.expect({"glMatrixMode(GL_MODELVIEW)", "glPushMatrix()", "glLoadIdentity()", "glScalef(2, 2, 2)",
-                                "glMatrixMode(GL_PROJECTION)", "glPushMatrix()", "glLoadIdentity()",
-                                "glEnable(GL_BLEND)", "glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA)",
-                                call("glColor4f(1, 1, 1, #)", {seconds < 2 ? seconds / 2 : 1 - dissolve}),
-                                "glBindTexture(GL_TEXTURE_2D, 2)"}));
-      ASSERT_TRUE(frame.expect(title(seconds, static_cast<float>(0.04L * dissolve))));
-      ASSERT_TRUE(frame.expect({"glDisable(GL_BLEND)", "glMatrixMode(GL_PROJECTION)", "glPopMatrix()",
-                                "glMatrixMode(GL_MODELVIEW)", "glPopMatrix()"}));
-    }
-    ASSERT_TRUE(frame.expect({"glFlush()"}));
+    EXPECT_EQ(begins, 20);
+    EXPECT_NEAR(radius, 8, 1e-4);
+    const float dissolve = seconds < 5 ? 0 : static_cast<float>((Ext(seconds) - 5) / 5);
+    const Calls intro = Calls{"glMatrixMode(GL_MODELVIEW)",
+                              "glPushMatrix()",
+                              "glLoadIdentity()",
+                              "glScalef(2, 2, 2)",
+                              "glMatrixMode(GL_PROJECTION)",
+                              "glPushMatrix()",
+                              "glLoadIdentity()",
+                              "glEnable(GL_BLEND)",
+                              "glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA)",
+                              call("glColor4f(1, 1, 1, #)", {seconds < 2 ? seconds / 2 : 1 - dissolve}),
+                              "glBindTexture(GL_TEXTURE_2D, 2)"} +
+                        title(seconds, static_cast<float>(0.04L * dissolve)) +
+                        Calls{"glDisable(GL_BLEND)", "glMatrixMode(GL_PROJECTION)", "glPopMatrix()",
+                              "glMatrixMode(GL_MODELVIEW)", "glPopMatrix()"};
+    ASSERT_TRUE(expect(calls, at,
+                       Calls{"glDisable(GL_TEXTURE_GEN_S)", "glDisable(GL_TEXTURE_GEN_T)"} +
+                           (seconds < 10 ? intro : Calls{}) + Calls{"glFlush()"}));
     // The swap's arguments are the display's; nothing after it.
-    EXPECT_EQ(frame.next().rfind("glXSwapBuffers(", 0), 0u) << n;
-    EXPECT_EQ(frame.at, frame.calls.size()) << "more in frame " << n;
+    EXPECT_EQ(calls.at(at).rfind("glXSwapBuffers(", 0), 0u);
+    EXPECT_EQ(at + 1, calls.size()) << "more in the frame";
   }
 }
 
