@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -23,11 +24,8 @@ constexpr unsigned long kHostBackground = 0xFF00FF;
 
 // The id appears in FILE all at once, so a reader never sees half of it.
 void publish(const std::string& file, const std::string& text) {
-  if (FILE* out = std::fopen((file + ".new").c_str(), "w")) {
-    std::fputs(text.c_str(), out);
-    std::fclose(out);
-    std::rename((file + ".new").c_str(), file.c_str());
-  }
+  std::ofstream(file + ".new") << text;
+  std::rename((file + ".new").c_str(), file.c_str());
 }
 
 // Stands in for a window manager until a window asks to be mapped; FILE says when it is ready.
