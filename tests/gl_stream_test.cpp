@@ -46,14 +46,13 @@ std::vector<Calls> record(const std::vector<std::string>& args) {
 }
 
 // A call's values, and its text with '#' for each (not the digits of a name such as GL_LIGHT0).
-std::vector<double> values(const std::string& call, std::string* shape = nullptr) {
-  std::vector<double> found;
-  if (shape != nullptr) *shape = call;
+std::pair<std::vector<double>, std::string> values(const std::string& call) {
+  std::pair<std::vector<double>, std::string> found{{}, call};
   for (std::size_t at = call.find('(') + 1; at < call.size(); ++at)
     if (std::strchr("( {&", call[at - 1]) && (std::isdigit(static_cast<unsigned char>(call[at])) || call[at] == '-')) {
       char* end = nullptr;
-      found.push_back(std::strtod(&call[at], &end));
-      if (shape != nullptr) shape->replace(shape->size() - call.size() + at, end - &call[at], "#");
+      found.first.push_back(std::strtod(&call[at], &end));
+      found.second.replace(found.second.size() - call.size() + at, end - &call[at], "#");
       at = end - &call[0] - 1;
     }
   return found;
@@ -74,8 +73,8 @@ Calls operator+(Calls calls, const Calls& more) {
 bool expect(const Calls& calls, std::size_t& at, const Calls& expected) {
   for (const std::string& text : expected) {
     const std::string sent = at < calls.size() ? calls[at++] : "the end of the stream";
-    std::string shape, expected_shape;
-    const std::vector<double> got = values(sent, &shape), want = values(text, &expected_shape);
+    const auto [got, shape] = values(sent);
+    const auto [want, expected_shape] = values(text);
     bool same = shape == expected_shape;
     for (std::size_t k = 0; same && k < want.size(); ++k)
       same = std::fabs(got[k] - want[k]) <= 1e-5 * std::max(1.0, std::fabs(want[k]));
@@ -85,18 +84,6 @@ bool expect(const Calls& calls, std::size_t& at, const Calls& expected) {
     }
   }
   return true;
-}
-
-// The initial heights: the first 10404 draws of the never-seeded generator,
-// row-major, border included; each the single nearest (d - 500) / 1000.
-std::vector<double> initial_heights() {
-  std::vector<double> heights;
-  std::uint32_t state = 0;
-  for (int k = 0; k < (N + 2) * (N + 2); ++k) {
-    state = state * 0x08088405u + 1;
-    heights.push_back(static_cast<float>(Ext(static_cast<int>((std::uint64_t{state} * 1000) >> 32) - 500) / 1000));
-  }
-  return heights;
 }
 
 // The 99 strips of the surface: row i, then row i + 1, column by column, 2.5
@@ -165,7 +152,13 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
        "glTexImage2D(GL_TEXTURE_2D, 0, 4, 512, 512, 0, GL_RGBA, GL_UNSIGNED_BYTE, blob(1048576))"}));
   EXPECT_EQ(at, setup.size()) << "more set-up than this";
 
-  const std::vector<double> start = initial_heights();
+  // The initial heights: the first 10404 draws of the never-seeded generator,
+  // row-major, border included; each the single nearest (d - 500) / 1000.
+  std::vector<double> start;
+  for (std::uint32_t k = 0, state = 0; k < (N + 2) * (N + 2); ++k) {
+    state = state * 0x08088405u + 1;
+    start.push_back(static_cast<float>(Ext(static_cast<int>((std::uint64_t{state} * 1000) >> 32) - 500) / 1000));
+  }
   float frame_clock = 0;
   for (int n = 1; n <= 8; ++n, frame_clock = static_cast<float>(Ext(frame_clock) + 0.1f)) {
     SCOPED_TRACE("frame " + std::to_string(n));
@@ -176,7 +169,7 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
     std::vector<double> h = start;
     for (int i = 1; n > 1 && i < N; ++i)
       for (int v = 0; v < 2 * N; ++v)
-        h[(i + v % 2) * (N + 2) + v / 2 + 1] = values(calls.at(20 + (i - 1) * (4 * N + 2) + 2 * v)).at(1);
+        h[(i + v % 2) * (N + 2) + v / 2 + 1] = values(calls.at(20 + (i - 1) * (4 * N + 2) + 2 * v)).first.at(1);
     at = 0;
     ASSERT_TRUE(expect(calls, at,
                        Calls{"glClear(GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT)", "glMatrixMode(GL_MODELVIEW)",
@@ -195,7 +188,7 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
                                  "glTranslatef(0, 30, -50)"}));
     int begins = 0, off_the_sphere = 0;
     for (; at < calls.size() && calls[at] != "glDisable(GL_TEXTURE_GEN_S)"; ++at) {
-      const std::vector<double> v = values(calls[at]);
+      const std::vector<double> v = values(calls[at]).first;
       begins += calls[at].rfind("glBegin(", 0) == 0;
       off_the_sphere += calls[at].rfind("glVertex3f(", 0) == 0 && std::fabs(std::hypot(v[0], v[1], v[2]) - 8) > 1e-4;
     }

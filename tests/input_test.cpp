@@ -16,13 +16,6 @@ namespace {
 
 using test::tool;
 
-// The first line of FILE once it is there; empty if it never comes.
-std::string line_of(const std::string& file) {
-  if (!test::eventually([&] { return std::filesystem::exists(file); })) return "";
-  const std::string text = test::read_file(file);
-  return text.substr(0, text.find('\n'));
-}
-
 TEST(Input, KeysClicksCloseRequestsAndSignalsWaitingBeforeTheFirstFrame) {
   const std::vector<std::string> frames = {"--fps", "--frames", "3"};
   // Nudges of the pointer within the slack: only what comes after them ends the Windows screensaver run.
@@ -51,13 +44,10 @@ TEST(Input, KeysClicksCloseRequestsAndSignalsWaitingBeforeTheFirstFrame) {
     SCOPED_TRACE("row " + std::to_string(&row - rows));
     // The program on a server of its own, stopped the moment its window maps.
     test::XServer x;
-    test::TempDir dir;
-    test::ChildOptions options;
-    options.env_set = {x.env()};
-    test::Child helper({OVU_X11_HELPER, "hold", dir.file("ready")}, options);
-    ASSERT_EQ(line_of(dir.file("ready")), "ready");
+    test::Child helper({OVU_X11_HELPER, "hold"}, test::program_options("", {x.env()}));
+    ASSERT_TRUE(test::eventually([&] { return helper.output() == "ready\n"; }));
     test::Child ovu(test::program(row.args), test::program_options("", {x.env()}));
-    const std::string out = helper.wait().out, window = out.substr(0, out.find('\n'));
+    const std::string out = helper.wait().out, window = out.substr(6, out.find('\n', 6) - 6);
     ASSERT_EQ(window.rfind("0x", 0), 0u);
     if (&row == &rows[0]) {
       // Borderless over the whole screen, class "wc", title "ovu".
@@ -107,10 +97,11 @@ TEST(Input, HostsWindowsAreDrawnIntoFollowedAndLeftAsTheyWere) {
     SCOPED_TRACE(row.what);
     test::XServer x("640x480x24");
     test::TempDir dir;
-    test::ChildOptions options;
-    options.env_set = {x.env()};
-    test::Child host({OVU_X11_HELPER, "host", "320x240", dir.file("id"), row.argb ? "argb" : ""}, options);
-    const std::string id = line_of(dir.file("id"));
+    test::Child host({OVU_X11_HELPER, "host", "320x240", dir.file("id"), row.argb ? "argb" : ""},
+                     test::program_options("", {x.env()}));
+    ASSERT_TRUE(test::eventually([&] { return std::filesystem::exists(dir.file("id")); }));
+    std::string id = test::read_file(dir.file("id"));
+    id.pop_back();
     const bool on_root = row.args[0] == "-root";
     std::vector<std::string> args = row.args, env = {x.env(), "XSCREENSAVER_WINDOW"};
     std::replace(args.begin(), args.end(), std::string("{id}"), id);

@@ -1,6 +1,7 @@
 // X11 chores for the end-to-end tests that the stock tools cannot do:
-//   x11_helper hold FILE           map the next window only once its process is stopped (SIGSTOP),
-//                                  print its id: what is sent to it then waits for its first pump
+//   x11_helper hold                print "ready", then map the next window only once its process is
+//                                  stopped (SIGSTOP) and print its id: what is sent to it then waits
+//                                  for its first pump
 //   x11_helper close ID            ask window ID to close (WM_DELETE_WINDOW)
 //   x11_helper host WxH FILE [argb|input-only]  map a plain window as a screensaver host would, write
 //                                  its id to FILE and keep it until it is destroyed; argb: of depth 32, as
@@ -22,17 +23,18 @@ namespace {
 // Magenta behind a host's window, so that an undrawn part stands out.
 constexpr unsigned long kHostBackground = 0xFF00FF;
 
-// The id appears in FILE all at once, so a reader never sees half of it.
+// The text appears in FILE all at once, so a reader never sees half of it.
 void publish(const std::string& file, const std::string& text) {
   std::ofstream(file + ".new") << text;
   std::rename((file + ".new").c_str(), file.c_str());
 }
 
-// Stands in for a window manager until a window asks to be mapped; FILE says when it is ready.
-int hold(Display* display, const std::string& file) {
+// Stands in for a window manager until a window asks to be mapped; the first line says when it is ready.
+int hold(Display* display) {
   XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
   XSync(display, False);
-  publish(file, "ready\n");
+  std::puts("ready");
+  std::fflush(stdout);
   for (;;) {
     XEvent event;
     XNextEvent(display, &event);
@@ -89,13 +91,11 @@ int host(Display* display, const char* size, const std::string& file, const std:
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   XEvent event;
-  do XNextEvent(display, &event);
-  while (event.type != MapNotify);
+  while (XNextEvent(display, &event) == 0 && event.type != MapNotify) continue;
   char id[32];
   std::snprintf(id, sizeof id, "0x%lx\n", window);
   publish(file, id);
-  do XNextEvent(display, &event);
-  while (event.type != DestroyNotify);
+  while (XNextEvent(display, &event) == 0 && event.type != DestroyNotify) continue;
   return 0;
 }
 
@@ -123,9 +123,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   XSetErrorHandler(fail_on_x_error);
-  const std::string command = argc > 2 ? argv[1] : "";
+  const std::string command = argc > 1 ? argv[1] : "";
   int result = 64;
-  if (command == "hold" && argc == 3) result = hold(display, argv[2]);
+  if (command == "hold") result = hold(display);
   const Window window =
       argc < 3 || std::strcmp(argv[2], "root") == 0 ? DefaultRootWindow(display) : std::strtoul(argv[2], nullptr, 0);
   if (command == "close" && argc == 3) result = close_window(display, window);
