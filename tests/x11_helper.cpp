@@ -20,12 +20,9 @@
 
 namespace {
 
-// Magenta behind a host's window, so that an undrawn part stands out.
-constexpr unsigned long kHostBackground = 0xFF00FF;
-
 // The text appears in FILE all at once, so a reader never sees half of it.
-void publish(const std::string& file, const std::string& text) {
-  std::ofstream(file + ".new") << text;
+void publish(const std::string& file, Window window) {
+  std::ofstream(file + ".new") << "0x" << std::hex << window << "\n";
   std::rename((file + ".new").c_str(), file.c_str());
 }
 
@@ -69,32 +66,28 @@ int close_window(Display* display, Window window) {
   return 0;
 }
 
-Window make_window(Display* display, unsigned width, unsigned height, const std::string& kind) {
-  const Window root = DefaultRootWindow(display);
-  if (kind == "input-only")
-    return XCreateWindow(display, root, 0, 0, width, height, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
-  const bool argb = kind == "argb";
-  XVisualInfo deep{};
-  if (!argb || !XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &deep))
-    return XCreateSimpleWindow(display, root, 0, 0, width, height, 0, 0, kHostBackground);
-  XSetWindowAttributes attributes{};
-  attributes.colormap = XCreateColormap(display, root, deep.visual, AllocNone);
-  attributes.background_pixel = 0xFF000000 | kHostBackground;
-  return XCreateWindow(display, root, 0, 0, width, height, 0, 32, InputOutput, deep.visual,
-                       CWColormap | CWBackPixel | CWBorderPixel, &attributes);
-}
-
 int host(Display* display, const char* size, const std::string& file, const std::string& kind) {
   unsigned width = 0, height = 0;
   if (std::sscanf(size, "%ux%u", &width, &height) != 2) return 64;
-  const Window window = make_window(display, width, height, kind);
+  const Window root = DefaultRootWindow(display);
+  XVisualInfo deep{};
+  Window window;
+  if (kind == "input-only") {
+    window = XCreateWindow(display, root, 0, 0, width, height, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+  } else if (kind == "argb" && XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &deep)) {
+    XSetWindowAttributes attributes{};
+    attributes.colormap = XCreateColormap(display, root, deep.visual, AllocNone);
+    attributes.background_pixel = 0xFFFF00FF;
+    window = XCreateWindow(display, root, 0, 0, width, height, 0, 32, InputOutput, deep.visual,
+                           CWColormap | CWBackPixel | CWBorderPixel, &attributes);
+  } else {  // magenta behind a host's window, so that an undrawn part stands out
+    window = XCreateSimpleWindow(display, root, 0, 0, width, height, 0, 0, 0xFF00FF);
+  }
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   XEvent event;
   while (XNextEvent(display, &event) == 0 && event.type != MapNotify) continue;
-  char id[32];
-  std::snprintf(id, sizeof id, "0x%lx\n", window);
-  publish(file, id);
+  publish(file, window);
   while (XNextEvent(display, &event) == 0 && event.type != DestroyNotify) continue;
   return 0;
 }
@@ -109,11 +102,6 @@ int print_pixel(Display* display, Window window, int x, int y) {
   return 0;
 }
 
-int fail_on_x_error(Display*, XErrorEvent* error) {
-  std::fprintf(stderr, "x11_helper: X error %d\n", error->error_code);
-  std::exit(3);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,7 +110,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "x11_helper: cannot open the display\n");
     return 2;
   }
-  XSetErrorHandler(fail_on_x_error);
   const std::string command = argc > 1 ? argv[1] : "";
   int result = 64;
   if (command == "hold") result = hold(display);
