@@ -1,6 +1,7 @@
 // X11 chores for the end-to-end tests that the stock tools cannot do:
-//   x11_helper hold FILE           map the next window only once its process is stopped (SIGSTOP),
-//                                  print its id: what is sent to it then waits for its first pump
+//   x11_helper hold                print "ready", then map the next window only once its process is
+//                                  stopped (SIGSTOP) and print its id: what is sent to it then waits
+//                                  for its first pump
 //   x11_helper close ID            ask window ID to close (WM_DELETE_WINDOW)
 //   x11_helper host WxH FILE [argb|input-only]  map a plain window as a screensaver host would, write
 //                                  its id to FILE and keep it until it is destroyed; argb: of depth 32, as
@@ -14,32 +15,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
 
-// Magenta behind a host's window, so that an undrawn part stands out.
-constexpr unsigned long kHostBackground = 0xFF00FF;
-
-Window window_arg(Display* display, const char* text) {
-  if (std::strcmp(text, "root") == 0) return DefaultRootWindow(display);
-  return static_cast<Window>(std::strtoul(text, nullptr, 0));
+// The text appears in FILE all at once, so a reader never sees half of it.
+void publish(const std::string& file, Window window) {
+  std::ofstream(file + ".new") << "0x" << std::hex << window << "\n";
+  std::rename((file + ".new").c_str(), file.c_str());
 }
 
-// The id appears in FILE all at once, so a reader never sees half of it.
-void publish(const std::string& file, const std::string& text) {
-  if (FILE* out = std::fopen((file + ".new").c_str(), "w")) {
-    std::fputs(text.c_str(), out);
-    std::fclose(out);
-    std::rename((file + ".new").c_str(), file.c_str());
-  }
-}
-
-// Stands in for a window manager until a window asks to be mapped; FILE says when it is ready.
-int hold(Display* display, const std::string& file) {
+// Stands in for a window manager until a window asks to be mapped; the first line says when it is ready.
+int hold(Display* display) {
   XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
   XSync(display, False);
-  publish(file, "ready\n");
+  std::puts("ready");
+  std::fflush(stdout);
   for (;;) {
     XEvent event;
     XNextEvent(display, &event);
@@ -68,68 +60,46 @@ int hold(Display* display, const std::string& file) {
 
 int close_window(Display* display, Window window) {
   XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
+  event.xclient = {ClientMessage, 0, False, display, window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
   event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display, window, False, NoEventMask, &event);
   return 0;
-}
-
-Window make_window(Display* display, unsigned width, unsigned height, const std::string& kind) {
-  const Window root = DefaultRootWindow(display);
-  if (kind == "input-only")
-    return XCreateWindow(display, root, 0, 0, width, height, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
-  const bool argb = kind == "argb";
-  XVisualInfo deep{};
-  if (!argb || !XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &deep))
-    return XCreateSimpleWindow(display, root, 0, 0, width, height, 0, 0, kHostBackground);
-  XSetWindowAttributes attributes{};
-  attributes.colormap = XCreateColormap(display, root, deep.visual, AllocNone);
-  attributes.background_pixel = 0xFF000000 | kHostBackground;
-  return XCreateWindow(display, root, 0, 0, width, height, 0, 32, InputOutput, deep.visual,
-                       CWColormap | CWBackPixel | CWBorderPixel, &attributes);
 }
 
 int host(Display* display, const char* size, const std::string& file, const std::string& kind) {
   unsigned width = 0, height = 0;
   if (std::sscanf(size, "%ux%u", &width, &height) != 2) return 64;
-  const Window window = make_window(display, width, height, kind);
+  const Window root = DefaultRootWindow(display);
+  XVisualInfo deep{};
+  Window window;
+  if (kind == "input-only") {
+    window = XCreateWindow(display, root, 0, 0, width, height, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+  } else if (kind == "argb" && XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &deep)) {
+    XSetWindowAttributes attributes{};
+    attributes.colormap = XCreateColormap(display, root, deep.visual, AllocNone);
+    attributes.background_pixel = 0xFFFF00FF;
+    window = XCreateWindow(display, root, 0, 0, width, height, 0, 32, InputOutput, deep.visual,
+                           CWColormap | CWBackPixel | CWBorderPixel, &attributes);
+  } else {  // magenta behind a host's window, so that an undrawn part stands out
+    window = XCreateSimpleWindow(display, root, 0, 0, width, height, 0, 0, 0xFF00FF);
+  }
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   XEvent event;
-  do XNextEvent(display, &event);
-  while (event.type != MapNotify);
-  char id[32];
-  std::snprintf(id, sizeof id, "0x%lx\n", window);
-  publish(file, id);
-  do XNextEvent(display, &event);
-  while (event.type != DestroyNotify);
+  while (XNextEvent(display, &event) == 0 && event.type != MapNotify) continue;
+  publish(file, window);
+  while (XNextEvent(display, &event) == 0 && event.type != DestroyNotify) continue;
   return 0;
 }
 
+// The servers of the tests are all 24 bits deep, the channels 8 bits each.
 int print_pixel(Display* display, Window window, int x, int y) {
-  XWindowAttributes attributes;
-  if (XGetWindowAttributes(display, window, &attributes) == 0) return 1;
   XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
   if (image == nullptr) return 1;
   const unsigned long pixel = XGetPixel(image, 0, 0);
   XDestroyImage(image);
-  auto channel = [&](unsigned long mask) {
-    unsigned long value = pixel & mask;
-    for (; mask != 0 && (mask & 1) == 0; mask >>= 1) value >>= 1;
-    return value * 255 / (mask != 0 ? mask : 1);
-  };
-  std::printf("%lu %lu %lu\n", channel(attributes.visual->red_mask), channel(attributes.visual->green_mask),
-              channel(attributes.visual->blue_mask));
+  std::printf("%lu %lu %lu\n", pixel >> 16 & 255, pixel >> 8 & 255, pixel & 255);
   return 0;
-}
-
-int fail_on_x_error(Display*, XErrorEvent* error) {
-  std::fprintf(stderr, "x11_helper: X error %d\n", error->error_code);
-  std::exit(3);
 }
 
 }  // namespace
@@ -140,14 +110,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "x11_helper: cannot open the display\n");
     return 2;
   }
-  XSetErrorHandler(fail_on_x_error);
-  const std::string command = argc > 2 ? argv[1] : "";
+  const std::string command = argc > 1 ? argv[1] : "";
   int result = 64;
-  if (command == "hold" && argc == 3) result = hold(display, argv[2]);
-  if (command == "close" && argc == 3) result = close_window(display, window_arg(display, argv[2]));
+  if (command == "hold") result = hold(display);
+  const Window window =
+      argc < 3 || std::strcmp(argv[2], "root") == 0 ? DefaultRootWindow(display) : std::strtoul(argv[2], nullptr, 0);
+  if (command == "close" && argc == 3) result = close_window(display, window);
   if (command == "host" && (argc == 4 || argc == 5)) result = host(display, argv[2], argv[3], argc == 5 ? argv[4] : "");
-  if (command == "pixel" && argc == 5)
-    result = print_pixel(display, window_arg(display, argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+  if (command == "pixel" && argc == 5) result = print_pixel(display, window, std::atoi(argv[3]), std::atoi(argv[4]));
   XSync(display, False);
   XCloseDisplay(display);
   return result;
