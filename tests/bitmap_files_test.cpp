@@ -28,7 +28,7 @@ TEST(BitmapFiles, AreWellFormedBottomUpBitmapsTheSameInEveryRun) {
   for (const Case& c : cases) {
     const std::string b = test::read_file(dir.file(c.name));
     ASSERT_EQ(b.size(), c.size) << c.name;
-    EXPECT_TRUE(b == test::read_file(test::data_dir() + "/" + c.name)) << c.name << " differs from the build's";
+    EXPECT_TRUE(b == test::read_file(std::string(OVU_BUILD_DIR "/") + c.name)) << c.name << " differs from the build's";
     EXPECT_EQ(b.substr(0, 2), "BM") << c.name;
     // Offset and value; the word at 26 holds one plane and, above it, the bits per pixel.
     const unsigned fields[][2] = {{2, c.size}, {6, 0},      {10, c.offset},           {14, 40},
@@ -40,9 +40,9 @@ TEST(BitmapFiles, AreWellFormedBottomUpBitmapsTheSameInEveryRun) {
 }
 
 TEST(BitmapFiles, TitleReadsOvuUprightCutOutByItsMaskAboveASkyOverGround) {
-  const std::string title = test::read_file(test::data_dir() + "/vo.bmp");
-  const std::string mask = test::read_file(test::data_dir() + "/vomask.bmp");
-  const std::string environment = test::read_file(test::data_dir() + "/CHRMWARP.bmp");
+  const std::string title = test::read_file(OVU_BUILD_DIR "/vo.bmp");
+  const std::string mask = test::read_file(OVU_BUILD_DIR "/vomask.bmp");
+  const std::string environment = test::read_file(OVU_BUILD_DIR "/CHRMWARP.bmp");
   // Rows in file order: row 0 is the bottom of the picture. Channel 0 is blue, as stored.
   auto alpha = [&](int x, int row) { return byte(mask, 1078 + row * kSide + x); };
   auto channel = [](const std::string& b, int x, int row, int c) { return byte(b, 54 + (row * kSide + x) * 3 + c); };

@@ -9,11 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <thread>
 
 namespace ovu::test {
@@ -144,16 +142,8 @@ XServer::~XServer() {
   server_->wait();
 }
 
-std::string data_dir() {
-  const char* dir = std::getenv("OVU_DATA");
-  return dir != nullptr ? dir : OVU_BUILD_DIR;
-}
-
 std::vector<std::string> program(const std::vector<std::string>& args) {
-  std::vector<std::string> command;
-  const char* launcher = std::getenv("OVU_PROGRAM");
-  std::istringstream words(launcher != nullptr ? launcher : OVU_BINARY);
-  for (std::string word; words >> word;) command.push_back(word);
+  std::vector<std::string> command = {OVU_BINARY};
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }
@@ -166,7 +156,7 @@ const std::string& display_env() {
 
 ChildOptions program_options(const std::string& cwd, std::vector<std::string> env) {
   ChildOptions options;
-  options.working_directory = cwd.empty() ? data_dir() : cwd;
+  options.working_directory = cwd.empty() ? std::string(OVU_BUILD_DIR) : cwd;
   options.env_set = {"ASAN_OPTIONS=detect_leaks=0", display_env()};
   for (const auto& e : env) {
     const std::string name = e.substr(0, e.find('='));
@@ -198,7 +188,7 @@ void run_row(const ProgramRow& row) {
   SCOPED_TRACE(row.what);
   TempDir dir;
   for (const char* name : {"CHRMWARP.bmp", "vo.bmp", "vomask.bmp"})
-    fs::copy_file(data_dir() + "/" + name, dir.file(name));
+    fs::copy_file(std::string(OVU_BUILD_DIR) + "/" + name, dir.file(name));
   const auto shell = [&](const std::string& commands) {
     if (commands.empty()) return true;
     ChildOptions options;
@@ -217,10 +207,7 @@ void run_row(const ProgramRow& row) {
   // The program goes where "{ovu}" stands, behind what runs it, or else first.
   const auto at = std::find(args.begin(), args.end(), "{ovu}");
   if (at == args.end()) args = program(args);
-  else {
-    const auto words = program({});
-    args.insert(args.erase(at), words.begin(), words.end());
-  }
+  else *at = OVU_BINARY;
   ChildResult r = run_child(args, program_options(dir.path(), env));
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_code, row.code) << r.err;

@@ -1,8 +1,5 @@
 // The driver for the real program: runs it with a row of arguments and
 // set-up, and checks exit code, standard output, standard error and files.
-// OVU_PROGRAM may name another program to drive, with a launcher in front
-// (for example "tests/wine_run.sh PREFIX build/windows-x64/ovu.exe"), and
-// OVU_DATA the folder of its bitmaps; by default the native build's.
 #pragma once
 
 #include <sys/types.h>
@@ -103,7 +100,6 @@ const std::string& display_env();
 // until exit.
 std::vector<std::string> program(const std::vector<std::string>& args);
 ChildOptions program_options(const std::string& cwd = "", std::vector<std::string> env = {});
-std::string data_dir();
 
 // xdotool, xprop, apitrace, the X11 helper: on `display` ("DISPLAY=:5") or the tests' display.
 ChildResult tool(std::vector<std::string> args, const std::string& display = "");
