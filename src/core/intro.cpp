@@ -30,13 +30,6 @@ Swing swing(int phase_index, float seconds) {
   return {std::sin(static_cast<double>(phase)), std::cos(static_cast<double>(phase))};
 }
 
-IntroVertex make_vertex(int column, int row, float wobble, const Swing& sw) {
-  const Extended u = Extended(column) / kIntroGrid;
-  const Extended v = Extended(row) / kIntroGrid;
-  return IntroVertex{to_single(u + wobble * sw.sin), to_single(v + wobble * sw.cos),
-                     to_single(u - 0.5L), to_single(v - 0.5L)};
-}
-
 }  // namespace
 
 IntroFade intro_fade(float seconds) {
@@ -46,13 +39,10 @@ IntroFade intro_fade(float seconds) {
   return {to_single(1 - Extended(f)), to_single(kMaxWobble * f)};
 }
 
-IntroVertex intro_vertex(int column, int row, float seconds, float wobble) {
-  return make_vertex(column, row, wobble, swing(column | row, seconds));
-}
-
 void intro_grid(float seconds, float wobble, IntroGrid& grid) {
-  // The same sums as intro_vertex, their terms worked out once per column,
-  // row and phase.
+  // Each vertex is (column / 30 + W sin, row / 30 + W cos) at its phase
+  // (column | row) + seconds; the terms are worked out once per column, row
+  // and phase.
   Extended across[kIntroGrid + 1], up[kIntroGrid], shift_s[kPhaseCount], shift_t[kPhaseCount];
   float x[kIntroGrid + 1], y[kIntroGrid];
   for (int column = 0; column <= kIntroGrid; ++column) {

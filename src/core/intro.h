@@ -28,8 +28,6 @@ struct IntroVertex {
 using IntroStrip = std::array<IntroVertex, 2 * kIntroGrid>;
 using IntroGrid = std::array<IntroStrip, kIntroGrid>;
 
-IntroVertex intro_vertex(int column, int row, float seconds, float wobble);
-
 void intro_grid(float seconds, float wobble, IntroGrid& grid);
 
 }  // namespace ovu
