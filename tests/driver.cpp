@@ -77,15 +77,11 @@ std::string Child::output() const { return contents(out_fd_); }
 
 ChildResult Child::wait() {
   ChildResult result;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds_);
-  while (!reaped_ && waitpid(pid_, &status_, WNOHANG) != pid_) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      result.timed_out = true;
-      kill(-pid_, SIGKILL);
-      waitpid(pid_, &status_, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  result.timed_out =
+      !reaped_ && !eventually([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, timeout_seconds_);
+  if (result.timed_out) {
+    kill(-pid_, SIGKILL);
+    waitpid(pid_, &status_, 0);
   }
   reaped_ = true;
   if (WIFEXITED(status_)) result.exit_code = WEXITSTATUS(status_);
@@ -99,7 +95,6 @@ ChildResult run_child(const std::vector<std::string>& argv, const ChildOptions& 
   Child child(argv, options);
   return child.wait();
 }
-
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -172,13 +167,12 @@ bool eventually(const std::function<bool()>& condition, double seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
 }
 
-ChildResult tool(std::vector<std::string> args, const std::string& display) {
-  args.insert(args.begin(), "/usr/bin/env");
+ChildResult tool(const std::vector<std::string>& args, const std::string& display) {
   ChildOptions options;
   options.env_set = {display.empty() ? display_env() : display};
   return run_child(args, options);

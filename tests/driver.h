@@ -102,7 +102,7 @@ std::vector<std::string> program(const std::vector<std::string>& args);
 ChildOptions program_options(const std::string& cwd = "", std::vector<std::string> env = {});
 
 // xdotool, xprop, apitrace, the X11 helper: on `display` ("DISPLAY=:5") or the tests' display.
-ChildResult tool(std::vector<std::string> args, const std::string& display = "");
+ChildResult tool(const std::vector<std::string>& args, const std::string& display = "");
 
 struct ProgramRow {
   std::string what;
