@@ -68,18 +68,14 @@ void damage(const std::string& path, const std::string& how) {
     failed = truncate(path.c_str(), off_t{1} << 32);
   }
   if (how[0] == '0') failed = chmod(path.c_str(), static_cast<mode_t>(std::stoi(how, nullptr, 8)));
-  if (how == "directory" || how == "fifo" || how == "loop") fs::remove(path);
+  if (how == "directory" || how == "fifo" || how == "loop" || how == "socket") fs::remove(path);
   if (how == "directory") fs::create_directory(path);
   if (how == "fifo") failed = mkfifo(path.c_str(), 0644);
   if (how == "loop") fs::create_symlink(path, path);
-  if (how == "socket") {
-    fs::remove(path);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+  if (how == "socket") {  // its descriptor stays open in this process, which is no matter
+    sockaddr_un address{AF_UNIX, {}};
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    failed = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    close(fd);  // the name stays
+    failed = bind(socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   }
   ASSERT_EQ(failed, 0) << how;
 }
