@@ -3,7 +3,9 @@
 // end in it, and writes cut off in the middle.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -66,10 +68,15 @@ void damage(const std::string& path, const std::string& how) {
     failed = truncate(path.c_str(), off_t{1} << 32);
   }
   if (how[0] == '0') failed = chmod(path.c_str(), static_cast<mode_t>(std::stoi(how, nullptr, 8)));
-  if (how == "directory" || how == "fifo" || how == "loop") fs::remove(path);
+  if (how == "directory" || how == "fifo" || how == "loop" || how == "socket") fs::remove(path);
   if (how == "directory") fs::create_directory(path);
   if (how == "fifo") failed = mkfifo(path.c_str(), 0644);
   if (how == "loop") fs::create_symlink(path, path);
+  if (how == "socket") {  // its descriptor stays open in this process, which is no matter
+    sockaddr_un address{AF_UNIX, {}};
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    failed = bind(socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  }
   ASSERT_EQ(failed, 0) << how;
 }
 
@@ -100,6 +107,7 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
       {{"rgb", "c.bmp"}, {"c.bmp", "fifo"}, EINVAL, "00B10001"},
       {{"rgb", "/dev/zero"}, {}, EINVAL, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "loop"}, ELOOP, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "socket"}, ENXIO, "00B10001"},
       {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "0000"}, EACCES, "00B10012", true},
       // clang-format off
       {{"stop", "2", "0x00B10101"}, {}, 2, "00B10101"},
