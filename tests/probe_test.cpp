@@ -130,8 +130,7 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
     SCOPED_TRACE(what);
     const auto r = probe(row.args, row.as_nobody ? "65534" : "", dir.path());
     chmod(dir.path().c_str(), 0755);
-    EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_code, row.code) << r.err;
+    EXPECT_EQ(r.exit_code, row.code) << r.err;  // -1 when it had to be killed
     const bool load = row.args[0].rfind("rgb", 0) == 0;
     EXPECT_TRUE(!load || r.err.rfind(row.code == 0 ? "" : "ovu: bmp: cannot ", 0) == 0) << r.err;
     char line[64];
@@ -145,8 +144,10 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
     EXPECT_EQ(r.out.size(), 30u) << r.out;
     EXPECT_EQ(r.out.find_first_not_of("0123456789ABCDEF", 21), 29u) << r.out;
     EXPECT_NE(r.out.substr(21, 8), "00000000");
-    // abort() faults inside the C library, whose place moves with its load address.
-    EXPECT_TRUE(row.args[0] == "abort" || probe(row.args).out == r.out) << "another place in another run";
+    // Not abort(), whose signal comes from inside the C library, nor the overflow, which meets the guard page at
+    // a call or at a store into the frame, as the stack's random start falls.
+    const bool fixed_place = row.args[0] != "abort" && row.args[0] != "stack";
+    EXPECT_TRUE(!fixed_place || probe(row.args).out == r.out) << "another place in another run";
   }
 }
 
