@@ -106,7 +106,9 @@ ChildResult tool(const std::vector<std::string>& args, const std::string& displa
 
 struct ProgramRow {
   std::string what;
-  std::vector<std::string> args;  // "{dir}": the row's directory (here and in env)
+  // "{dir}": the row's directory (here and in env); "{ovu}": where the program
+  // goes, behind what runs it (without one, the program comes first)
+  std::vector<std::string> args;
   int code = 0;
   std::string out;                    // all of standard output; a final '*': anything after
   std::string err;                    // a part of standard error
