@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Prints the performance table of the README: the core's per-frame work
+# Prints the performance table of docs/performance.md: the core's per-frame work
 # against read+write floors (Google Benchmark), ovu's frame rate under Xvfb
 # against two floors measured in the same run (clear-and-swap alone, and
 # gl_floor: ovu's GL stream for a frozen field), the share of our own work in

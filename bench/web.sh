@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Prints the web page's performance table of the README: frames per second
+# Prints the web page's table of docs/performance.md: frames per second
 # of the page in headless Chromium and of the native program under Xvfb, both
 # at 640 x 480, with the title and after it (medians of three alternating
 # rounds), and the core's per-frame work timed in a page.
