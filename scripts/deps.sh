@@ -14,17 +14,17 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
-  libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev
+  libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libstb-dev libx11-dev
   xvfb xauth xdotool x11-utils apitrace
   valgrind hyperfine time
   file  # cpack reads the package's library dependencies through it
 )
 
 # The Windows cross-build (mingw-w64 for x86-64 and 32-bit x86, GoogleTest's
-# sources, the stb PNG writer) and its tests under wine64. Optional: where
+# sources) and its tests under wine64. Optional: where
 # they cannot be installed, scripts/test.sh says so and skips that part.
 windows_packages=(
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest libstb-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
   wine wine64 python3-pil
 )
 # The 32-bit Windows build's tests: wine's 32-bit loader and the 32-bit GL it
@@ -33,10 +33,10 @@ windows_packages=(
 # about first.
 windows_x86_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386)
 
-# The web page (Emscripten, the stb PNG writer) and its tests in headless
+# The web page (Emscripten) and its tests in headless
 # Chromium through chromium-driver, scored with python3-pil. Optional too.
 web_packages=(
-  emscripten libstb-dev chromium chromium-driver python3-pil
+  emscripten chromium chromium-driver python3-pil
 )
 
 with_windows=false
