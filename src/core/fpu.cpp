@@ -19,8 +19,4 @@ std::uint16_t fpu_control() {
 #endif
 }
 
-bool fpu_control_is_set() {
-  return (fpu_control() & ~kFpuReservedBit) == (kFpuControlWord & ~kFpuReservedBit);
-}
-
 }  // namespace ovu

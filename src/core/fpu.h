@@ -8,16 +8,11 @@ namespace ovu {
 // significand, round to nearest. Divisions by zero and overflows then yield
 // infinities instead of traps, and long double is truly extended.
 inline constexpr std::uint16_t kFpuControlWord = 0x133F;
-// Bit 6 is reserved and reads back as 1 on current processors.
-inline constexpr std::uint16_t kFpuReservedBit = 0x0040;
 
 // Loads kFpuControlWord; does nothing where there is no x87.
 void set_fpu_control();
 
 // The current control word, or kFpuControlWord where there is no x87.
 std::uint16_t fpu_control();
-
-// Whether the current control word is kFpuControlWord (reserved bit aside).
-bool fpu_control_is_set();
 
 }  // namespace ovu

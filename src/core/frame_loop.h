@@ -24,7 +24,6 @@ public:
     last_ = ticks;
     return elapsed_ms_;
   }
-  std::uint64_t elapsed_ms() const { return elapsed_ms_; }
 
 private:
   std::uint32_t last_ = 0;
@@ -78,7 +77,6 @@ public:
 
   float seconds() const { return seconds_; }
   float previous_seconds() const { return previous_seconds_; }
-  float frame_clock() const { return frame_clock_; }
   std::uint64_t frames() const { return frames_; }
 
 private:

@@ -53,11 +53,7 @@ public:
   void build_normals();
 
   std::uint32_t texture() const { return texture_; }
-  void set_texture(std::uint32_t texture) { texture_ = texture; }
-  int size() const { return kSize; }
   float spacing() const { return spacing_; }
-  float stiffness() const { return stiffness_; }
-  float damping() const { return damping_; }
 
   const std::vector<Cell>& cells() const { return cells_; }
   std::vector<Cell>& cells() { return cells_; }
