@@ -11,24 +11,8 @@ namespace ovu {
 
 namespace {
 
-// One location per checked operation, so a report names the failing step.
-enum Where : std::uint32_t {
-  kColourOpen = 0x00B10001,
-  kColourSeek = 0x00B10002,
-  kColourRead = 0x00B10003,
-  kColourClose = 0x00B10004,
-  kMaskedColourOpen = 0x00B10011,
-  kMaskOpen = 0x00B10012,
-  kMaskedColourSeek = 0x00B10013,
-  kMaskSeek = 0x00B10014,
-  kMaskedColourRead = 0x00B10015,
-  kMaskRead = 0x00B10016,
-  kMaskedColourClose = 0x00B10017,
-  kMaskClose = 0x00B10018,
-};
-
 // Stops the program when a file operation left a non-zero code.
-void check(int code, Where where, const char* action, const std::string& path, const std::string& hint = {}) {
+void check(int code, StopPlace where, const char* action, const std::string& path, const std::string& hint = {}) {
   if (code == 0) return;
   std::string reason = "bmp: cannot " + std::string(action) + " '" + path + "': " + file_error_text(code);
   if (!hint.empty()) reason += "; " + hint;

@@ -29,12 +29,6 @@ constexpr const char* kEnvironmentMap = "CHRMWARP.bmp";
 constexpr const char* kIntroImage = "vo.bmp";
 constexpr const char* kIntroMask = "vomask.bmp";
 
-enum Where : std::uint32_t {
-  kWhereWindow = 0x00D10001,
-  kWhereScreenshot = 0x00D10002,
-  kWhereDump = 0x00D10003,
-};
-
 // Real milliseconds, or a virtual clock where frame n sees the sum of the
 // first n lengths of the cycled list.
 class TickSource {

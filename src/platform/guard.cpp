@@ -7,10 +7,6 @@
 
 namespace ovu {
 
-namespace {
-constexpr std::uint32_t kWhereAllocation = 0x00A110C8;
-}
-
 int run_guarded(int (*body)(int, char**), int argc, char** argv) {
   set_fpu_control();
   install_fault_handlers();

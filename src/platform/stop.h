@@ -30,6 +30,38 @@ inline constexpr std::uint32_t kCodeAccessViolation = 216;
 inline constexpr std::uint32_t kCodeInterrupt = 217;
 inline constexpr std::uint32_t kCodePrivileged = 218;
 inline constexpr std::uint32_t kCodeOtherFault = 255;
-inline constexpr std::uint32_t kWhereInterrupt = 0x00C7C217;
+
+// Places of the runtime-error line, one per step that can fail, so a report
+// names it: the same in every run and on every platform. A processor fault's
+// place is instead the offset of the faulting instruction in its module.
+enum StopPlace : std::uint32_t {
+  // The bitmap loaders: one place per checked file operation.
+  kColourOpen = 0x00B10001,
+  kColourSeek = 0x00B10002,
+  kColourRead = 0x00B10003,
+  kColourClose = 0x00B10004,
+  kMaskedColourOpen = 0x00B10011,
+  kMaskOpen = 0x00B10012,
+  kMaskedColourSeek = 0x00B10013,
+  kMaskSeek = 0x00B10014,
+  kMaskedColourRead = 0x00B10015,
+  kMaskRead = 0x00B10016,
+  kMaskedColourClose = 0x00B10017,
+  kMaskClose = 0x00B10018,
+  // The window and the outputs.
+  kWhereWindow = 0x00D10001,
+  kWhereScreenshot = 0x00D10002,
+  kWhereDump = 0x00D10003,
+  kWhereXError = 0x00D10004,
+  kWhereXConnection = 0x00D10005,
+  // The runtime itself.
+  kWhereAllocation = 0x00A110C8,
+  kWhereAbort = 0x00AB0255,
+  kWhereInterrupt = 0x00C7C217,
+  // A fault outside every file-backed module (code generated at run time, a
+  // jump to nowhere) has no place that stays put between runs: it reads as
+  // this value plus the signal number.
+  kWhereUnmappedCode = 0x00FA0000,
+};
 
 }  // namespace ovu

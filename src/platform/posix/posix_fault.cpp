@@ -50,11 +50,6 @@ std::uintptr_t fault_sp(const void* context) {
 #endif
 }
 
-// A fault outside every file-backed module (code generated at run time, a
-// jump to nowhere) has no place that stays put between runs: it reads as
-// this value plus the signal number.
-constexpr std::uint32_t kWhereUnmappedCode = 0x00FA0000;
-
 // One mapping of our address space, as /proc/self/maps lists it.
 struct Mapping {
   std::uintptr_t start = 0;

@@ -18,9 +18,6 @@ namespace ovu {
 
 namespace {
 
-constexpr std::uint32_t kWhereXError = 0x00D10004;
-constexpr std::uint32_t kWhereXConnection = 0x00D10005;
-
 Window g_window = 0;  // the host's, once adopted
 Window g_own = 0;     // ours
 bool g_lost = false;

@@ -18,8 +18,6 @@ namespace ovu {
 
 namespace {
 
-constexpr std::uint32_t kWhereAbort = 0x00AB0255;
-
 // Room the stack keeps for the filter once an overflow has used up the rest.
 constexpr ULONG kStackGuarantee = 32 * 1024;
 
