@@ -6,7 +6,8 @@
 namespace ovu {
 
 // The one window and its GL context, as the portable program sees them.
-// One backend implements this per build: SDL2 on Linux, Win32/WGL on Windows.
+// One backend implements this per build: SDL2 on Linux, Win32/WGL on Windows,
+// Emscripten's html5 API in a web page.
 
 struct WindowRequest {
   bool windowed = false;  // a decorated window of width x height instead of covering the screen
