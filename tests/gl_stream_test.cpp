@@ -11,6 +11,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "core/frame_loop.h"
+#include "core/random.h"
+#include "core/water.h"
 #include "driver.h"
 
 namespace ovu {
@@ -154,17 +157,29 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
     state = state * 0x08088405u + 1;
     start.push_back(static_cast<float>(Ext(static_cast<int>((std::uint64_t{state} * 1000) >> 32) - 500) / 1000));
   }
+  // The later frames' heights from the core's own frame loop, as each frame draws them.
+  struct Heights {
+    const Water& water;
+    std::vector<std::vector<double>> frames;
+    void render(const FrameView&) {
+      frames.emplace_back();
+      for (const Cell& cell : water.cells()) frames.back().push_back(cell.height);
+    }
+    void flush() {}
+    void swap() {}
+  };
+  Random random;
+  Water core(random);
+  Heights drawn{core, {}};
+  FrameLoop loop(core, random);
+  loop.start(0);
+  for (std::uint32_t n = 1; n <= 8; ++n) loop.frame(1250 * n, drawn);
   float frame_clock = 0;
   for (int n = 1; n <= 8; ++n, frame_clock = static_cast<float>(Ext(frame_clock) + 0.1f)) {
     SCOPED_TRACE("frame " + std::to_string(n));
     const Calls& calls = trace[n];
     const float seconds = 1.25f * static_cast<float>(n);
-    // The heights as sent, read where the layout puts them: each after the frame's 18 first calls, its strip's
-    // glBegin and its normal. The first frame's are the initial ones.
-    std::vector<double> h = start;
-    for (int i = 1; n > 1 && i < N; ++i)
-      for (int v = 0; v < 2 * N; ++v)
-        h[(i + v % 2) * (N + 2) + v / 2 + 1] = values(calls.at(20 + (i - 1) * (4 * N + 2) + 2 * v)).first.at(1);
+    const std::vector<double>& h = n == 1 ? start : drawn.frames[n - 1];
     at = 0;
     ASSERT_TRUE(expect(calls, at,
                        Calls{"glClear(GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT)", "glMatrixMode(GL_MODELVIEW)",
