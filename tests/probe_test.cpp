@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "driver.h"
 
@@ -152,24 +153,39 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
 
 // A signal in the middle of a replacing write: one that nothing can catch
 // leaves the earlier file under the final name; the others take effect only
-// once the whole new file is in place.
+// once the whole new file is in place. The writer is held stopped while its
+// temporary file exists, so the signal surely comes in the middle.
 TEST(RuntimeStop, ASignalInTheMiddleOfAWriteLeavesNoTruncatedFile) {
-  constexpr std::uintmax_t kMiB = 128;  // long enough to be caught in the middle on a busy machine
+  constexpr std::uintmax_t kMiB = 128;
   const std::string previous = "the file of an earlier run\n";
+  auto state = [](pid_t pid) {  // R, S, D, T (stopped), Z (ended)
+    const std::string stat = test::read_file("/proc/" + std::to_string(pid) + "/stat");
+    return stat.size() > stat.rfind(')') + 2 ? stat[stat.rfind(')') + 2] : 'Z';
+  };
   for (int signal : {SIGKILL, SIGQUIT, SIGUSR1, SIGALRM}) {
     SCOPED_TRACE(strsignal(signal));
     TempDir dir;
     const std::string path = dir.file("out");
-    test::write_file(path, previous);
-    test::Child child({"/usr/bin/prlimit", "--core=0", "--", OVU_PROBE, "write", path, std::to_string(kMiB)});
-    const std::string temporary = path + ".ovu-tmp-" + std::to_string(child.pid());
+    std::unique_ptr<test::Child> child;
+    std::string temporary;
     std::error_code none;
-    EXPECT_TRUE(test::eventually([&] { return fs::file_size(temporary, none) + 1 > 1; }));
-    child.signal(signal);
-    EXPECT_EQ(child.wait().signal, signal);
+    // A machine fast enough to finish before the stop lands gets another try.
+    for (int attempt = 0; attempt < 10 && !(child && state(child->pid()) == 'T' && fs::exists(temporary, none));
+         ++attempt) {
+      test::write_file(path, previous);
+      child = std::make_unique<test::Child>(std::vector<std::string>{"/usr/bin/prlimit", "--core=0", "--", OVU_PROBE,
+                                                                     "write", path, std::to_string(kMiB)});
+      temporary = path + ".ovu-tmp-" + std::to_string(child->pid());
+      ASSERT_TRUE(test::eventually([&] { return fs::exists(temporary, none) || state(child->pid()) == 'Z'; }));
+      child->signal(SIGSTOP);
+      ASSERT_TRUE(test::eventually([&] { return state(child->pid()) == 'T' || state(child->pid()) == 'Z'; }));
+    }
+    ASSERT_TRUE(fs::exists(temporary, none)) << "never held in the middle of its write";
+    child->signal(signal);
+    child->signal(SIGCONT);
+    EXPECT_EQ(child->wait().signal, signal);
     if (signal == SIGKILL) {
       EXPECT_EQ(test::read_file(path), previous);
-      EXPECT_LT(fs::file_size(temporary), kMiB << 20);  // it was stopped midway
     } else {
       EXPECT_EQ(fs::file_size(path), kMiB << 20);
       EXPECT_FALSE(fs::exists(temporary));
