@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -16,16 +17,11 @@ namespace {
 constexpr long long kMaxWindowSide = 32767;
 
 // Plain decimal digits only: no sign, no spaces, no hex, no trailing junk.
-// Ten digits need more than 32 bits, which a long is not on Windows.
 std::optional<long long> parse_count(const std::string& text, long long max) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
   long long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > max) return std::nullopt;
-  }
-  if (value <= 0) return std::nullopt;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || value <= 0 || value > max) return std::nullopt;
   return value;
 }
 
@@ -62,6 +58,24 @@ std::optional<std::vector<int>> parse_step_list(const std::string& text) {
     if (comma == std::string::npos) return steps;
     start = comma + 1;
   }
+}
+
+// The options that take no value, and what each sets.
+struct Flag {
+  const char* name;
+  bool Options::*field;
+  bool value;
+};
+constexpr Flag kFlags[] = {
+    {"--help", &Options::help, true},   {"-h", &Options::help, true},          {"--version", &Options::version, true},
+    {"--fps", &Options::fps, true},     {"--verbose", &Options::verbose, true}, {"--vsync", &Options::vsync, true},
+    {"--no-intro", &Options::intro, false},
+};
+
+const Flag* find_flag(const std::string& name) {
+  for (const Flag& flag : kFlags)
+    if (name == flag.name) return &flag;
+  return nullptr;
 }
 
 bool parse_size(const std::string& text, int& width, int& height) {
@@ -102,25 +116,10 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       if (i + 1 < argc) return std::string(argv[++i]);
       return std::nullopt;
     };
-    auto flag = [&](bool& target) {
-      target = true;
-      return !inline_value;
-    };
 
-    if (name == "--help" || name == "-h") {
-      if (!flag(o.help)) return fail(name + " takes no value");
-    } else if (name == "--version") {
-      if (!flag(o.version)) return fail(name + " takes no value");
-    } else if (name == "--fps") {
-      if (!flag(o.fps)) return fail(name + " takes no value");
-    } else if (name == "--verbose") {
-      if (!flag(o.verbose)) return fail(name + " takes no value");
-    } else if (name == "--vsync") {
-      if (!flag(o.vsync)) return fail(name + " takes no value");
-    } else if (name == "--no-intro") {
-      bool off = false;
-      if (!flag(off)) return fail(name + " takes no value");
-      o.intro = false;
+    if (const Flag* f = find_flag(name)) {
+      if (inline_value) return fail(name + " takes no value");
+      o.*(f->field) = f->value;
     } else if (name == "--frames") {
       const auto text = value();
       if (!text) return fail(name + " needs a number");
@@ -145,7 +144,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       if (!text || text->empty()) return fail(name + " needs a path");
       (name == "--screenshot" ? o.screenshot : name == "--dump-water" ? o.dump_water : o.data_dir) = *text;
     } else if (name == "--window" || name == "--root") {
-      if (!flag(root)) return fail(name + " takes no value");
+      if (inline_value) return fail(name + " takes no value");
       root = name == "--root";
     } else if (name == "--window-id") {
       const auto text = value();
@@ -198,19 +197,11 @@ std::string usage_text() {
 std::optional<std::uint32_t> parse_window_id(const std::string& text) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   const std::string digits = hex ? text.substr(2) : text;
-  const unsigned base = hex ? 16 : 10;
-  if (digits.empty() || digits.size() > (hex ? 8u : 10u)) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : digits) {
-    unsigned digit = base;
-    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-    if (hex && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-    if (hex && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-    if (digit >= base) return std::nullopt;
-    value = value * base + digit;
-  }
-  if (value == 0 || value > UINT32_MAX) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
+  std::uint32_t value = 0;
+  const char* last = digits.data() + digits.size();
+  const auto [end, error] = std::from_chars(digits.data(), last, value, hex ? 16 : 10);
+  if (digits.empty() || error != std::errc() || end != last || value == 0) return std::nullopt;
+  return value;
 }
 
 bool resolve_root_window(Options& options, const char* host_window, std::string& error) {
