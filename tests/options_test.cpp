@@ -1,5 +1,6 @@
 #include "app/options.h"
 #include "app/screensaver.h"
+#include "core/error_line.h"
 
 #include <gtest/gtest.h>
 
@@ -76,32 +77,58 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
 
-TEST(Options, MalformedFormsAreRefusedWithAReason) {
-  const std::vector<std::vector<const char*>> bad = {
-      {"--frames"}, {"--frames", "0"}, {"--frames", "-5"}, {"--frames", "+5"}, {"--frames", "12x"},
-      {"--frames", "2147483648"}, {"--frames", "99999999999"}, {"--frames", ""}, {"--frames", "0x10"},
-      {"--frames", "--fps"}, {"--fixed-step", "0"}, {"--fixed-step", "1.5"}, {"--windowed", "640"},
-      {"--fixed-step", "16,,60"}, {"--fixed-step", "16,0"}, {"--fixed-step", "16,x"}, {"--fixed-step", ""},
-      {"--fixed-step", "16,"}, {"--fixed-step", ",16"}, {"--fixed-step", "16, 60"}, {"--fixed-step", "16,2147483648"},
-      {"--windowed", "640x"}, {"--windowed", "x480"}, {"--windowed", "0x480"}, {"--windowed", "640x480x2"},
-      {"--windowed", "40000x480"}, {"--screenshot"}, {"--screenshot="}, {"--dump-water"}, {"--fps=1"},
-      {"--bogus"}, {"-x"}, {"frames"}, {"--help=yes"},
-      // Control characters in a quoted argument must not break the one line.
-      {"--frames", "1\n2"}, {"--bogus\r\x1b[2J"},
-      {"--window-id"}, {"--window-id", "0"}, {"--window-id", "0x"}, {"--window-id", "0x1g"},
-      {"--window-id", "-5"}, {"--window-id", "4294967296"}, {"--window-id", "0x100000000"},
-      {"--window-id", " 12"}, {"--window-id", "12 "}, {"--delay"}, {"--delay", "-1"}, {"--delay", "1000001"},
-      {"--delay", "00"}, {"--delay", "1e3"}, {"--root=1"}, {"--window=no"}, {"-delay=5"}, {"-frames", "5"},
-      {"--root", "--windowed", "640x480"}, {"--window-id", "5", "--windowed", "640x480"},
-      // A screenshot needs a last frame; one file cannot take both outputs.
-      {"--screenshot", "a.png"}, {"--frames", "5", "--screenshot", "x", "--dump-water", "./x"},
-      {"--frames", "5", "--screenshot", "d/../x", "--dump-water", "x"},
+TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
+  struct Row {
+    std::vector<const char*> args;
+    std::string reason;
   };
-  for (const auto& args : bad) {
-    const ParsedOptions p = parse(args);
-    EXPECT_FALSE(p.ok) << joined(args);
-    EXPECT_FALSE(p.error.empty()) << joined(args);
-    EXPECT_EQ(p.error.find('\n'), std::string::npos) << joined(args);
+  // The forms of one option that share a reason.
+  auto each = [](const char* option, std::vector<const char*> texts, const std::string& what) {
+    std::vector<Row> rows;
+    for (const char* text : texts) rows.push_back({{option, text}, option + (": '" + printable(text) + "' is not ") + what});
+    return rows;
+  };
+  std::vector<Row> rows = {
+      {{"--frames"}, "--frames needs a number"},
+      {{"--screenshot"}, "--screenshot needs a path"},
+      {{"--screenshot="}, "--screenshot needs a path"},
+      {{"--dump-water"}, "--dump-water needs a path"},
+      {{"--window-id"}, "--window-id needs a window id"},
+      {{"--delay"}, "--delay needs a number of microseconds"},
+      {{"--fps=1"}, "--fps takes no value"},
+      {{"--help=yes"}, "--help takes no value"},
+      {{"--root=1"}, "--root takes no value"},
+      {{"--window=no"}, "--window takes no value"},
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"-x"}, "unknown option '-x'"},
+      {{"frames"}, "unknown option 'frames'"},
+      {{"-delay=5"}, "unknown option '-delay=5'"},
+      {{"-frames", "5"}, "unknown option '-frames'"},
+      // Control characters must not break the one line.
+      {{"--bogus\r\x1b[2J"}, "unknown option '--bogus??[2J'"},
+      {{"--root", "--windowed", "640x480"}, "--windowed makes a window of our own: it cannot go with --root or --window-id"},
+      {{"--window-id", "5", "--windowed", "640x480"},
+       "--windowed makes a window of our own: it cannot go with --root or --window-id"},
+      // A screenshot needs a last frame; one file cannot take both outputs.
+      {{"--screenshot", "a.png"}, "--screenshot needs --frames: it keeps the last frame, and without --frames there is none"},
+      {{"--frames", "5", "--screenshot", "x", "--dump-water", "./x"}, "--screenshot and --dump-water name the same file 'x'"},
+      {{"--frames", "5", "--screenshot", "d/../x", "--dump-water", "x"},
+       "--screenshot and --dump-water name the same file 'd/../x'"},
+  };
+  for (const auto& more :
+       {each("--frames", {"0", "-5", "+5", "12x", "2147483648", "99999999999", "", "0x10", "--fps", "1\n2"},
+             "a whole number from 1 to 2147483647"),
+        each("--fixed-step", {"0", "1.5", "16,,60", "16,0", "16,x", "", "16,", ",16", "16, 60", "16,2147483648"},
+             "a whole number from 1 to 2147483647 or a comma-separated list of them"),
+        each("--windowed", {"640", "640x", "x480", "0x480", "640x480x2", "40000x480"}, "a size such as 1280x720"),
+        each("--window-id", {"0", "0x", "0x1g", "-5", "4294967296", "0x100000000", " 12", "12 "},
+             "a window id (decimal or 0x hex)"),
+        each("--delay", {"-1", "1000001", "00", "1e3"}, "a whole number from 0 to 1000000")})
+    rows.insert(rows.end(), more.begin(), more.end());
+  for (const Row& row : rows) {
+    const ParsedOptions p = parse(row.args);
+    EXPECT_FALSE(p.ok) << joined(row.args);
+    EXPECT_EQ(p.error, row.reason) << joined(row.args);
   }
 }
 
