@@ -277,13 +277,15 @@ bool names(const std::string& text, const std::string& name, const std::string& 
   return false;
 }
 
-TEST(Dist, UsageAndManPageNameEveryOption) {
-  const std::string usage = usage_text(), page = installed("ovu.6.in");
-  for (const char* option : {"--frames", "--fixed-step", "--screenshot", "--dump-water", "--windowed", "--data-dir",
-                             "--no-intro", "--vsync", "--fps", "--verbose", "--help", "--version", "--window", "--root",
-                             "--window-id", "--delay", "/s", "/p", "/c"}) {
-    EXPECT_TRUE(names(usage, option, "-")) << option << " in the usage";
+// Every option the usage names is in the man page and the README as well.
+TEST(Dist, ManPageAndReadmeNameEveryOptionOfTheUsage) {
+  const std::string usage = usage_text(), page = installed("ovu.6.in"), readme = installed("../README.md");
+  std::vector<std::string> options;
+  for (const std::string& option : all(usage, "(?:^|[ ,])(--?[a-z][a-z-]*|/[a-z])\\b")) options.push_back(option);
+  ASSERT_GE(options.size(), 19u);
+  for (const std::string& option : options) {
     EXPECT_TRUE(names(page, option, "\\-")) << option << " in the man page";  // roff writes \-
+    EXPECT_TRUE(names(readme, "`" + option, "-")) << option << " in the README";
   }
 }
 
