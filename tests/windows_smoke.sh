@@ -45,6 +45,14 @@ box=$(timeout 30 xdotool search --sync --onlyvisible --name '^ovu$' 2>/dev/null 
 [[ -n "$box" ]] && xdotool windowfocus --sync "$box" key Return 2>/dev/null || fail "ovu.scr /c showed no box captioned ovu"
 wait "$pid" || fail "the unpacked ovu.scr /c exited $?"
 
+# The icon decodes at every size (the 256 one is a PNG, as the Linux icons are):
+# clear in the corners, opaque in the middle.
+/usr/bin/python3 -c 'import sys; from PIL import Image; icon = Image.open(sys.argv[1])
+sizes = sorted(icon.ico.sizes())
+images = [icon.ico.getimage(size).convert("RGBA") for size in sizes]
+sys.exit(sizes != [(n, n) for n in (16, 24, 32, 48, 64, 256)] or
+         any(i.getpixel((0, 0))[3] != 0 or i.getpixel((i.width // 2, i.height // 2))[3] != 255 for i in images))' \
+  ovu.ico || fail "ovu.ico does not decode as the icon at all its sizes"
 # Both programs carry the manifest, the version (the .scr's description is
 # the screensaver list's name) and the icon the build drew.
 version=${folder##*/ovu-}
