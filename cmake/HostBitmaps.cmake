@@ -29,3 +29,11 @@ add_custom_command(
   COMMENT "Drawing CHRMWARP.bmp, vo.bmp and vomask.bmp"
   VERBATIM)
 add_custom_target(bitmaps ALL DEPENDS ${OVU_BITMAPS})
+
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/ovu.ico
+  COMMAND ${host_generator} --icons ${CMAKE_BINARY_DIR}
+  DEPENDS ${host_generator}
+  COMMENT "Drawing the icon"
+  VERBATIM)
+add_custom_target(icons ALL DEPENDS ${CMAKE_BINARY_DIR}/ovu.ico)

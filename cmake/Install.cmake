@@ -32,7 +32,7 @@ if(WIN32)
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows-readme.txt.in ${CMAKE_BINARY_DIR}/dist/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS ovu ovu_scr RUNTIME DESTINATION .)
-  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/dist/README.txt DESTINATION .)
+  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME ovu)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -66,6 +66,14 @@ install(FILES ${dist}/ovu-screensaver.desktop DESTINATION ${CMAKE_INSTALL_DATADI
         RENAME ovu.desktop)
 # Where xscreensaver's settings look for the options of each screensaver.
 install(FILES ${dist}/ovu.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+# The icon both desktop entries name, in the theme every desktop falls back to,
+# and the description software centres show, named by its AppStream id.
+foreach(size 48 64 128 256)
+  install(FILES ${CMAKE_BINARY_DIR}/ovu-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME ovu.png)
+endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/dist/ovu.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+        RENAME example.c_seed_4a522560.ovu.metainfo.xml)
 
 set(OVU_PACKAGE_MAINTAINER "ovu maintainers <maintainers@users.noreply.c-seed-4a522560.example>" CACHE STRING "The Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)

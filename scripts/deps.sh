@@ -18,6 +18,7 @@ packages=(
   xvfb xauth xdotool x11-utils apitrace
   valgrind hyperfine time
   file  # cpack reads the package's library dependencies through it
+  desktop-file-utils appstream  # the package test validates the desktop entries and metainfo
 )
 
 # The Windows cross-build (mingw-w64 for x86-64 and 32-bit x86, GoogleTest's
@@ -25,7 +26,7 @@ packages=(
 # they cannot be installed, scripts/test.sh says so and skips that part.
 windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
-  wine wine64 python3-pil
+  wine wine64 python3-pil icoutils
 )
 # The 32-bit Windows build's tests: wine's 32-bit loader and the 32-bit GL it
 # draws with (wine32 only recommends them, and without them the program dies

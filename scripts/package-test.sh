@@ -37,6 +37,17 @@ for bitmap in CHRMWARP.bmp vo.bmp vomask.bmp; do
   cmp -s "build/release/$bitmap" "$root/usr/share/ovu/$bitmap" || fail "$bitmap differs from the build's"
 done
 
+# What desktops and software centres read: both entries name the installed icon.
+share=$root/usr/share
+for entry in applications/ovu.desktop applications/screensavers/ovu.desktop; do
+  desktop-file-validate "$share/$entry" && grep -qx 'Icon=ovu' "$share/$entry" || fail "$entry does not validate or names no icon"
+done
+for size in 48 64 128 256; do
+  [[ $(file -b "$share/icons/hicolor/${size}x$size/apps/ovu.png") == "PNG image data, $size x $size,"* ]] ||
+    fail "no $size x $size icon"
+done
+appstreamcli validate --no-net "$share"/metainfo/*.metainfo.xml >/dev/null || fail "the AppStream metainfo does not validate"
+
 # From a directory without bitmaps: it finds the installed ones by itself.
 (cd "$scratch" && timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$root/usr/bin/ovu" --frames 5 --windowed 320x240) ||

@@ -173,19 +173,29 @@ std::vector<PlatformEvent> drain() {
 }
 
 TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrACloseRequest) {
-  struct Case { const char* what; UINT message; WPARAM wparam; LPARAM lparam; bool ends; } cases[] = {
-      {"Alt+A", WM_SYSKEYDOWN, 'A', kAltHeld, false},
-      {"click", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10), false},
-      {"Q", WM_KEYDOWN, 'Q', 1, true},
-      {"Alt+F4", WM_SYSKEYDOWN, VK_F4, kAltHeld, true},  // the system's close request
+  // Rows with all_monitors: the screensaver run's window, over the virtual screen.
+  struct Case { const char* what; UINT message; WPARAM wparam; LPARAM lparam; bool ends, all_monitors; } cases[] = {
+      {"Alt+A", WM_SYSKEYDOWN, 'A', kAltHeld, false, false},
+      {"click", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10), false, false},
+      {"Q", WM_KEYDOWN, 'Q', 1, true, false},
+      {"Alt+F4", WM_SYSKEYDOWN, VK_F4, kAltHeld, true, false},  // the system's close request
+      {"Q, every monitor", WM_KEYDOWN, 'Q', 1, true, true},
   };
   for (const Case& c : cases) {
     WindowInfo info;
     std::string reason;
-    ASSERT_TRUE(platform_open(WindowRequest{}, info, reason)) << reason;
+    WindowRequest request;
+    request.all_monitors = c.all_monitors;
+    ASSERT_TRUE(platform_open(request, info, reason)) << reason;
     const HWND handle = FindWindowA("wc", "ovu");
     const LONG_PTR style = GetWindowLongPtrA(handle, GWL_STYLE);
-    EXPECT_TRUE((style & WS_POPUP) && !(style & WS_CAPTION) && IsZoomed(handle));
+    EXPECT_TRUE((style & WS_POPUP) && !(style & WS_CAPTION) && IsZoomed(handle) != c.all_monitors) << c.what;
+    const RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                      GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                      GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    RECT placed{};
+    GetWindowRect(handle, &placed);
+    EXPECT_TRUE(!c.all_monitors || EqualRect(&placed, &screen)) << c.what;
     EXPECT_TRUE(info.width > 1 && info.height > 1 && info.depth_bits >= 16);
     // CS_OWNDC: the context's DC is the window's one DC for its whole life.
     EXPECT_NE(wglGetCurrentContext(), nullptr);
@@ -197,14 +207,31 @@ TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrAClo
     ASSERT_FALSE(opening.empty()) << c.what;
     for (const PlatformEvent& event : opening) EXPECT_EQ(event.kind, PlatformEvent::Resize) << c.what;
     EXPECT_TRUE(opening.back().width == info.width && opening.back().height == info.height) << c.what;
+    EXPECT_TRUE(!c.all_monitors || (info.width == screen.right - screen.left && info.height == screen.bottom - screen.top));
     const int sizes[][2] = {{640, 0}, {0, 0}, {40000, 300}};  // both halves unsigned: 40000 is a width
-    for (const auto& size : sizes) SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(size[0], size[1]));
+    std::vector<std::pair<int, int>> expected;
+    for (const auto& size : sizes) {
+      SendMessageA(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(size[0], size[1]));
+      expected.emplace_back(size[0], size[1]);
+    }
+    // A DPI change takes the size Windows suggests; over every monitor, it and a
+    // display change take the virtual screen back from wherever the window was.
+    RECT suggested{0, 0, 320, 200};
+    for (const UINT change : {WM_DPICHANGED, WM_DISPLAYCHANGE}) {
+      if (c.all_monitors) {
+        SetWindowPos(handle, nullptr, 0, 0, 100, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+        expected.emplace_back(100, 100);
+      }
+      SendMessageA(handle, change, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+      if (c.all_monitors) expected.emplace_back(screen.right - screen.left, screen.bottom - screen.top);
+      else if (change == WM_DPICHANGED) expected.emplace_back(320, 200);
+    }
     PostMessageA(handle, c.message, c.wparam, c.lparam);
     const std::vector<PlatformEvent> events = drain();
-    ASSERT_EQ(events.size(), std::size(sizes) + c.ends) << c.what;
-    for (std::size_t i = 0; i < std::size(sizes); ++i)
-      EXPECT_TRUE(events[i].kind == PlatformEvent::Resize && events[i].width == sizes[i][0] &&
-                  events[i].height == sizes[i][1]) << c.what << " " << i;
+    ASSERT_EQ(events.size(), expected.size() + c.ends) << c.what;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      EXPECT_TRUE(events[i].kind == PlatformEvent::Resize && events[i].width == expected[i].first &&
+                  events[i].height == expected[i].second) << c.what << " " << i;
     EXPECT_EQ(events.back().kind == PlatformEvent::Quit, c.ends) << c.what;
     EXPECT_EQ(IsWindow(handle) != FALSE, !c.ends) << c.what;
     EXPECT_EQ(wglGetCurrentContext() != nullptr, !c.ends) << c.what;

@@ -1,6 +1,7 @@
 // make_bitmaps: draws the demo's three bitmaps (the sphere-mapped environment, the intro title
-// and the title's alpha mask) from formulas and writes them into one directory. The build runs
-// it on the host; it needs nothing beyond the standard library and no input files.
+// and the title's alpha mask) from formulas and writes them into one directory; with --icons,
+// the program's icon instead (ovu.ico and PNGs of the icon theme's sizes). The build runs it on
+// the host; it needs nothing beyond the standard library and no input files.
 
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "bmp_file.h"
+#include "icon_file.h"
 #include "shading.h"
 
 namespace {
@@ -266,17 +268,112 @@ Title draw_title() {
   return title;
 }
 
-bool write(const std::string& directory, const char* name, const bmp::Image& image) {
-  std::string path = directory;
-  if (path.back() != '/' && path.back() != '\\') path += '/';
-  path += name;
-  const std::string reason = bmp::write_atomically(path, bmp::encode(image));
+// The icon: a round pool of the demo's water with rings spreading from a drop, and the chrome
+// ball floating over it. Drawn in a unit square (y up) and supersampled, so every size is
+// smooth at its edges.
+
+const Rgb kPoolDeep{0.03, 0.12, 0.30};
+const Rgb kPoolShallow{0.18, 0.42, 0.70};
+const Rgb kRipple{0.70, 0.84, 0.98};
+const Rgb kPoolRim{0.02, 0.05, 0.16};
+constexpr double kPoolRadius = 0.47;
+constexpr double kRimWidth = 0.035;
+constexpr double kBallRadius = 0.19;
+const Point kBallCentre{0.5, 0.60};
+const Point kDrop{0.5, 0.34};
+
+// Rings as a smooth triangle wave of the distance from the drop, fading outwards.
+double ripple(Point p) {
+  const double r = length(p.x - kDrop.x, p.y - kDrop.y) * 11.0;
+  const double phase = r - std::floor(r);
+  const double crest = smoothstep(0.25, 0.5, phase) * (1.0 - smoothstep(0.5, 0.75, phase));
+  return crest * exp_neg(-r * 0.28);
+}
+
+// The ball shows the sky above its horizon and warm ground below, with a highlight up left.
+Rgb ball(Point p) {
+  const double nx = (p.x - kBallCentre.x) / kBallRadius, ny = (p.y - kBallCentre.y) / kBallRadius;
+  const double nz = std::sqrt(clamp01(1.0 - nx * nx - ny * ny));
+  Rgb colour = ny > -0.05 ? mix(kChromeSky, kChromeTop, smoothstep(-0.05, 0.9, ny))
+                          : mix(kChromeLine, kChromeGround, smoothstep(-0.05, -0.6, ny));
+  const double light = clamp01(-0.45 * nx + 0.55 * ny + 0.70 * nz);
+  colour = colour * (0.55 + 0.45 * nz) + Rgb{1.0, 1.0, 1.0} * (0.8 * exp_neg(-(1.0 - light) * 30.0));
+  return colour;
+}
+
+// One sample: colour and opacity at a point of the unit square.
+Rgb icon_sample(Point p, double& alpha) {
+  const double from_centre = length(p.x - 0.5, p.y - 0.5);
+  alpha = from_centre <= kPoolRadius ? 1.0 : 0.0;
+  if (alpha == 0.0) return {0.0, 0.0, 0.0};
+  if (from_centre > kPoolRadius - kRimWidth) return kPoolRim;
+  if (length(p.x - kBallCentre.x, p.y - kBallCentre.y) <= kBallRadius) return ball(p);
+  Rgb colour = mix(kPoolShallow, kPoolDeep, smoothstep(0.1, 0.9, p.y));
+  // The ball's shadow on the water, below and to the right of it.
+  const double shadow = length(p.x - kBallCentre.x - 0.06, (p.y - kBallCentre.y + 0.13) * 1.8);
+  colour = colour * (1.0 - 0.45 * (1.0 - smoothstep(0.10, 0.24, shadow)));
+  return mix(colour, kRipple, 0.75 * ripple(p));
+}
+
+icon::Picture draw_icon(int size) {
+  constexpr int kSamples = 4;  // per axis
+  icon::Picture picture;
+  picture.size = size;
+  for (int row = 0; row < size; ++row) {
+    for (int x = 0; x < size; ++x) {
+      Rgb sum{0.0, 0.0, 0.0};  // premultiplied, so the edges do not darken
+      double coverage_sum = 0.0;
+      for (int sy = 0; sy < kSamples; ++sy) {
+        for (int sx = 0; sx < kSamples; ++sx) {
+          double alpha = 0.0;
+          const Point p{(x + (sx + 0.5) / kSamples) / size, 1.0 - (row + (sy + 0.5) / kSamples) / size};
+          const Rgb colour = icon_sample(p, alpha);
+          sum = sum + colour * alpha;
+          coverage_sum += alpha;
+        }
+      }
+      const double alpha = coverage_sum / (kSamples * kSamples);
+      const Rgb c = coverage_sum > 0.0 ? sum * (1.0 / coverage_sum) : Rgb{0.0, 0.0, 0.0};
+      picture.rgba.push_back(shading::to_byte(c.r, x, row, 7u));
+      picture.rgba.push_back(shading::to_byte(c.g, x, row, 8u));
+      picture.rgba.push_back(shading::to_byte(c.b, x, row, 9u));
+      picture.rgba.push_back(static_cast<std::uint8_t>(std::floor(alpha * 255.0 + 0.5)));
+    }
+  }
+  return picture;
+}
+
+bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const std::string reason = bmp::write_atomically(path, bytes);
   if (reason.empty()) return true;
   std::fprintf(stderr, "make_bitmaps: %s: %s\n", path.c_str(), reason.c_str());
   return false;
 }
 
-void usage(std::FILE* to) { std::fprintf(to, "usage: make_bitmaps [OUTPUT_DIR]\n"); }
+std::string in_directory(std::string directory, const std::string& name) {
+  if (directory.back() != '/' && directory.back() != '\\') directory += '/';
+  return directory + name;
+}
+
+// ovu.ico for the Windows resources, ovu-SIZE.png for the hicolor icon theme.
+bool write_icons(const std::string& directory) {
+  constexpr int kIcoSizes[] = {16, 24, 32, 48, 64, 256};
+  constexpr int kThemeSizes[] = {48, 64, 128, 256};
+  std::vector<icon::Picture> pictures;
+  for (int size : kIcoSizes) pictures.push_back(draw_icon(size));
+  if (!write_file(in_directory(directory, "ovu.ico"), icon::encode_ico(pictures))) return false;
+  for (int size : kThemeSizes) {
+    const std::string name = "ovu-" + std::to_string(size) + ".png";
+    if (!write_file(in_directory(directory, name), icon::encode_png(draw_icon(size)))) return false;
+  }
+  return true;
+}
+
+bool write(const std::string& directory, const char* name, const bmp::Image& image) {
+  return write_file(in_directory(directory, name), bmp::encode(image));
+}
+
+void usage(std::FILE* to) { std::fprintf(to, "usage: make_bitmaps [--icons] [OUTPUT_DIR]\n"); }
 
 }  // namespace
 
@@ -285,11 +382,14 @@ int main(int argc, char** argv) {
     usage(stdout);
     return 0;
   }
-  if (argc > 2 || (argc == 2 && (argv[1][0] == '\0' || argv[1][0] == '-'))) {
+  const bool icons = argc > 1 && std::strcmp(argv[1], "--icons") == 0;
+  const int first = icons ? 2 : 1;
+  if (argc > first + 1 || (argc == first + 1 && (argv[first][0] == '\0' || argv[first][0] == '-'))) {
     usage(stderr);
     return kUsageExit;
   }
-  const std::string directory = argc == 2 ? argv[1] : ".";
+  const std::string directory = argc == first + 1 ? argv[first] : ".";
+  if (icons) return write_icons(directory) ? 0 : 1;
 
   if (!write(directory, "CHRMWARP.bmp", environment_map())) return 1;
   const Title title = draw_title();

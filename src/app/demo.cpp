@@ -120,6 +120,7 @@ void open_window(Demo& demo) {
   request.host_window = demo.options.target == Options::Target::HostWindow ? demo.options.window_id : 0;
   request.host_root = demo.options.target == Options::Target::Root;
   request.pointer_events = demo.options.end_on_pointer;
+  request.all_monitors = demo.options.end_on_pointer;  // both make the Windows screensaver run
   request.report_depth = demo.options.verbose;
   std::string reason;
   if (!platform_open(request, demo.window, reason)) fatal_stop(kCodeNoWindow, kWhereWindow, reason.c_str());

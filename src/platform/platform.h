@@ -19,6 +19,7 @@ struct WindowRequest {
   std::uint32_t host_window = 0;
   bool host_root = false;  // the screen's root window (X11)
   bool pointer_events = false;  // report Pointer and Click events (the Windows screensaver run ends on them)
+  bool all_monitors = false;    // one window over every monitor instead of a maximised one (Win32)
   bool report_depth = false;    // fill WindowInfo::depth_bits; it asks the driver, so only for the log
 };
 

@@ -3,7 +3,10 @@
 // WM_CREATE and torn down by the first key-down or close request, after which
 // the pump's WM_QUIT is the Quit event. Known limit: one window per process,
 // and a format with fewer depth bits than asked for is used as it comes.
-// In a screensaver preview (/p) the window is a child of the host's one.
+// In a screensaver preview (/p) the window is a child of the host's one; the
+// screensaver run (/s) covers the virtual screen, every monitor, with one window
+// drawn as one scene, and follows it when monitors come or go. Sizes are real
+// pixels: the manifest declares the program aware of each monitor's DPI.
 
 #include <windows.h>
 #include <windowsx.h>
@@ -21,6 +24,7 @@ namespace {
 constexpr const char* kClassName = "wc";
 constexpr const char* kTitle = "ovu";
 constexpr DWORD kFullStyle = WS_POPUP | WS_MINIMIZE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr DWORD kCoveringStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kWindowedStyle = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr BYTE kColourBits = 24;
 constexpr BYTE kDepthBits = 32;
@@ -35,6 +39,7 @@ struct Backend {
   bool quit_seen = false;  // GetMessageA has returned 0
   HWND host = nullptr;     // the preview window we are a child of; its keys are the host's
   bool pointer_events = false;
+  bool covering = false;   // over the whole virtual screen
   MSG message{};           // the one record every pump call uses
   std::deque<PlatformEvent> events;
 };
@@ -107,6 +112,30 @@ void report_size(LPARAM lparam) {
   g_backend.events.push_back(event);
 }
 
+RECT virtual_screen() {
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// Topmost, so nothing that the desktop opens meanwhile shows through.
+void cover_virtual_screen(HWND window) {
+  const RECT area = virtual_screen();
+  SetWindowPos(window, HWND_TOPMOST, area.left, area.top, area.right - area.left, area.bottom - area.top,
+               SWP_NOACTIVATE);
+}
+
+// A window moved onto a monitor of another DPI is given the size Windows
+// suggests, which WM_SIZE then reports as any resize.
+void follow_dpi(HWND window, LPARAM lparam) {
+  if (g_backend.covering) {
+    cover_virtual_screen(window);
+    return;
+  }
+  const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE: attach_context(window); return 0;
@@ -118,6 +147,11 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_SIZE:
       if (g_backend.live) report_size(lparam);
       return 0;
+    // A monitor came, went or changed its mode.
+    case WM_DISPLAYCHANGE:
+      if (g_backend.covering) cover_virtual_screen(window);
+      return 0;
+    case WM_DPICHANGED: follow_dpi(window, lparam); return 0;
     case WM_KEYDOWN:
       if (g_backend.host != nullptr) return DefWindowProcA(window, message, wparam, lparam);
       [[fallthrough]];
@@ -158,6 +192,17 @@ void create_full_window() {
   g_backend.window = CreateWindowExA(WS_EX_APPWINDOW, kClassName, kTitle, kFullStyle, 0, 0, CW_USEDEFAULT,
                                      CW_USEDEFAULT, nullptr, nullptr, g_backend.instance, nullptr);
   ShowWindow(g_backend.window, SW_SHOWMAXIMIZED);
+  UpdateWindow(g_backend.window);
+}
+
+// /s: every monitor, from the start.
+void create_covering_window() {
+  const RECT area = virtual_screen();
+  g_backend.covering = true;
+  g_backend.window = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_TOPMOST, kClassName, kTitle, kCoveringStyle, area.left,
+                                     area.top, area.right - area.left, area.bottom - area.top, nullptr, nullptr,
+                                     g_backend.instance, nullptr);
+  ShowWindow(g_backend.window, SW_SHOW);
   UpdateWindow(g_backend.window);
 }
 
@@ -228,6 +273,8 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
     create_child_window();
   } else if (request.windowed) {
     create_framed_window(request.width, request.height);
+  } else if (request.all_monitors) {
+    create_covering_window();
   } else {
     create_full_window();
   }
