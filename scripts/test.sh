@@ -98,6 +98,7 @@ web_unavailable() {
     command -v "$tool" >/dev/null || { echo "$tool is not installed"; return; }
   done
   /usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "python3-pil is not installed"; return; }
+  /usr/bin/python3 -c 'import selenium' 2>/dev/null || { echo "python3-selenium is not installed"; return; }
   [[ -f /usr/include/stb/stb_image_write.h ]] || { echo "libstb-dev is not installed"; return; }
 }
 

@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
-# A small WebDriver client (JSON over HTTP), only the commands the page's tests
-# and bench/web_bench.py use: one headless Chromium with a fresh profile, and
-# the page served from its build directory beside it.
-import base64, functools, http.server, io, json, socket, subprocess, tempfile, threading, time, urllib.request
+# Headless Chromium through Debian's selenium and the system chromedriver,
+# with a fresh profile, and the page served from its build directory beside
+# it: what the page's tests and bench/web_bench.py share.
+import base64, functools, http.server, io, tempfile, threading, time
 
 from PIL import Image
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
 
-ALT, F4, F10 = '\ue00a', '\ue034', '\ue03a'
+ALT, F4, F10 = Keys.ALT, Keys.F4, Keys.F10
 FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-background-networking',
          '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic', '--window-size=1280,1024']
 http.server.SimpleHTTPRequestHandler.log_message = lambda *args: None
@@ -26,27 +30,18 @@ class Browser:
             ('127.0.0.1', 0), functools.partial(http.server.SimpleHTTPRequestHandler, directory=page_dir))
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.profile = tempfile.TemporaryDirectory()
-        with socket.socket() as s:
-            s.bind(('127.0.0.1', 0))
-            port = s.getsockname()[1]
-        self.driver = subprocess.Popen(['chromedriver', f'--port={port}'], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.url = f'http://127.0.0.1:{port}'
-        wait_for(lambda: socket.socket().connect_ex(('127.0.0.1', port)) == 0, 30, 'chromedriver')
-        options = {'binary': '/usr/bin/chromium', 'args': FLAGS + [f'--user-data-dir={self.profile.name}']}
-        capabilities = {'browserName': 'chrome', 'goog:chromeOptions': options, 'goog:loggingPrefs': {'browser': 'ALL'}}
-        self.url += '/session/' + self.command('POST', '/session', {'capabilities': {'alwaysMatch': capabilities}})['sessionId']
-
-    def command(self, method, path='', body=None):
-        data = json.dumps(body).encode() if body is not None else None
-        request = urllib.request.Request(self.url + path, data, {'Content-Type': 'application/json'}, method=method)
-        with urllib.request.urlopen(request, timeout=120) as response:
-            return json.load(response)['value']
+        options = webdriver.ChromeOptions()
+        options.binary_location = '/usr/bin/chromium'
+        for flag in FLAGS + [f'--user-data-dir={self.profile.name}']:
+            options.add_argument(flag)
+        options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+        self.driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
 
     def js(self, script):
-        return self.command('POST', '/execute/sync', {'script': script, 'args': []})
+        return self.driver.execute_script(script)
 
     def open(self, query, page='ovu.html'):
-        self.command('POST', '/url', {'url': f'http://127.0.0.1:{self.server.server_port}/{page}?{query}'})
+        self.driver.get(f'http://127.0.0.1:{self.server.server_port}/{page}?{query}')
         if page == 'ovu.html':
             wait_for(lambda: self.js('return ovu.state') != 'loading', 60, 'the page to start')
 
@@ -54,21 +49,22 @@ class Browser:
         wait_for(lambda: self.js('return ovu.state') in ('ended', 'stopped'), timeout, 'the run to end')
 
     def keys(self, *values):
-        actions = [{'type': 'keyDown', 'value': v} for v in values] + [{'type': 'keyUp', 'value': v} for v in values[::-1]]
-        self.command('POST', '/actions', {'actions': [{'type': 'key', 'id': 'keyboard', 'actions': actions}]})
+        actions = ActionChains(self.driver)
+        for v in values:
+            actions.key_down(v)
+        for v in values[::-1]:
+            actions.key_up(v)
+        actions.perform()
 
     def console(self):
-        return [entry['message'] for entry in self.command('POST', '/se/log', {'type': 'browser'})]
+        return [entry['message'] for entry in self.driver.get_log('browser')]
 
     def canvas(self):
         self.js("document.getElementById('note').style.display = 'none'")
-        element = self.command('POST', '/element', {'using': 'css selector', 'value': '#canvas'})
-        png = self.command('GET', f'/element/{next(iter(element.values()))}/screenshot')
+        png = self.driver.find_element('css selector', '#canvas').screenshot_as_base64
         return Image.open(io.BytesIO(base64.b64decode(png))).convert('RGB')
 
     def close(self):
-        self.command('DELETE')
-        self.driver.terminate()
-        self.driver.wait()
+        self.driver.quit()
         self.server.shutdown()
         self.profile.cleanup()
