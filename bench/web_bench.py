@@ -11,7 +11,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests'))
-from webdriver import Browser  # noqa: E402
+from page_browser import Browser  # noqa: E402
 
 PAGE_DIR, NATIVE = sys.argv[1], os.path.abspath(sys.argv[2])
 FPS = re.compile(r'fps: (\d+) frames in ([\d.]+) s: ([\d.]+) fps')
@@ -19,7 +19,7 @@ ROUNDS = 3
 
 
 def page_fps(browser, query):
-    browser.open(query + '&fps&size=640x480')
+    browser.open(query + '&fps&size=640x480&unpaced')
     browser.wait_until_over()
     return float(next(m.group(3) for line in browser.console() for m in [FPS.search(line)] if m))
 

@@ -35,9 +35,10 @@ windows_packages=(
 windows_x86_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386)
 
 # The web page (Emscripten) and its tests in headless
-# Chromium through chromium-driver, scored with python3-pil. Optional too.
+# Chromium through chromium-driver and python3-selenium, scored with
+# python3-pil. Optional too.
 web_packages=(
-  emscripten chromium chromium-driver python3-pil
+  emscripten chromium chromium-driver python3-pil python3-selenium
 )
 
 with_windows=false

@@ -97,6 +97,7 @@ web_unavailable() {
     command -v "$tool" >/dev/null || { echo "$tool is not installed"; return; }
   done
   /usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "python3-pil is not installed"; return; }
+  /usr/bin/python3 -c 'import selenium' 2>/dev/null || { echo "python3-selenium is not installed"; return; }
 }
 
 # The page against the native release build.

@@ -10,9 +10,17 @@ import unittest
 
 from PIL import Image, ImageChops, ImageStat
 
-from webdriver import ALT, F4, F10, Browser, wait_for
+from page_browser import ALT, F4, F10, Browser, wait_for
 
 PAGE_DIR, NATIVE = sys.argv[1], sys.argv[2]
+# The frames drawn over 60 of the page's animation frames, counted in the page.
+RATE = """var done = arguments[0], start = ovu.frames, n = 0;
+function tick() { if (++n > 60) done(ovu.frames - start); else requestAnimationFrame(tick); }
+requestAnimationFrame(tick);"""
+LOSE = """var gl = Module.canvas.getContext('webgl');
+window.loser = gl.getExtension('WEBGL_lose_context');
+Module.canvas.addEventListener('webglcontextlost', function () { window.lost = true; });
+loser.loseContext();"""
 
 
 class WebPage(unittest.TestCase):
@@ -26,13 +34,19 @@ class WebPage(unittest.TestCase):
     def test_frames(self):
         # The title at full strength, then long gone: the water byte for byte, the
         # picture within a level on average and 8 levels but for 0.5 % of pixels.
+        # A context lost and given back early in the run changes none of that.
         temp = self.enterContext(tempfile.TemporaryDirectory())
-        for frames in (190, 750):
-            with self.subTest(frames=frames):
+        for frames, lose in [(190, False), (750, False), (190, True)]:
+            with self.subTest(frames=frames, lose=lose):
                 shot, dump = (os.path.join(temp, f'{frames}.{kind}') for kind in ('png', 'bin'))
                 run = subprocess.Popen([NATIVE, '--frames', str(frames), '--fixed-step', '16', '--windowed', '640x480',
                                         '--screenshot', shot, '--dump-water', dump], cwd=os.path.dirname(NATIVE))
-                self.browser.open(f'frames={frames}&fixed-step=16&size=640x480')
+                self.browser.open(f'frames={frames}&fixed-step=16&size=640x480&unpaced')
+                if lose:
+                    wait_for(lambda: self.browser.js('return ovu.frames') > 20, 60, 'frames')
+                    self.browser.js(LOSE)
+                    wait_for(lambda: self.browser.js('return window.lost === true'), 60, 'the context to be lost')
+                    self.browser.js('loser.restoreContext()')
                 self.browser.wait_until_over()
                 self.assertEqual(self.browser.js('return [ovu.state, document.title]'), ['ended', 'ovu: done'])
                 page = self.browser.canvas()
@@ -47,10 +61,13 @@ class WebPage(unittest.TestCase):
     def test_keys(self):
         # Without a size the canvas fills the page, and follows it. System keys go on; others end the run.
         self.browser.open('')
-        self.browser.command('POST', '/window/rect', {'width': 400, 'height': 300})
+        self.browser.driver.set_window_rect(width=400, height=300)
         fills = "var c = Module.canvas; return innerWidth < 500 && c.width == Math.round(innerWidth * devicePixelRatio)" \
-                " && c.height == Math.round(innerHeight * devicePixelRatio)"
-        wait_for(lambda: self.browser.js(fills), 60, 'the canvas to follow the page')
+                " && c.height == Math.round(innerHeight * devicePixelRatio) && devicePixelRatio == %s"
+        wait_for(lambda: self.browser.js(fills % 1), 60, 'the canvas to follow the page')
+        self.browser.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                                            {'width': 0, 'height': 0, 'deviceScaleFactor': 2, 'mobile': False})
+        wait_for(lambda: self.browser.js(fills % 2), 60, 'the canvas to follow the pixel ratio')
         frames = lambda: self.browser.js('return ovu.frames')
         for keys in [(ALT, 'a'), (F10,)]:
             seen = frames()
@@ -65,13 +82,39 @@ class WebPage(unittest.TestCase):
             self.assertEqual(self.note()[0], 'ended')
             self.assertIn('Start again', self.note()[1])
 
+    def test_display(self):
+        # Paced by the display: at most one frame per animation frame, none while
+        # hidden though the page's timers run, and frames again when shown.
+        browser = self.browser
+        frames = lambda: browser.js('return ovu.frames')
+        browser.open('size=64x48&no-intro')
+        wait_for(lambda: frames() > 3, 60, 'frames')
+        self.assertLessEqual(browser.driver.execute_async_script(RATE), 61)
+        browser.driver.minimize_window()
+        self.assertEqual(browser.js('return document.visibilityState'), 'hidden')
+        seen = frames()
+        browser.driver.execute_async_script('var done = arguments[0], n = 0; (function turn() { if (++n > 3) done();'
+                                            ' else setTimeout(turn, 100); })();')
+        self.assertEqual(frames(), seen)
+        browser.driver.set_window_rect(width=1280, height=1024)
+        wait_for(lambda: frames() > seen, 60, 'frames once shown')
+        # A canvas of a given size keeps it in device pixels as the ratio changes.
+        browser.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                                       {'width': 0, 'height': 0, 'deviceScaleFactor': 2, 'mobile': False})
+        wait_for(lambda: browser.js("var c = Module.canvas; return c.width == 64 && c.style.width == '32px'"), 60,
+                 'the canvas to follow the pixel ratio')
+        # A context the browser does not give back: the page says so.
+        browser.js(LOSE)
+        wait_for(lambda: 'WebGL context' in self.note()[1], 60, 'the notice of the lost context')
+        self.assertIn('Start again', self.note()[1])
+
     def test_refusals(self):
         for query, args in [('frames=abc', ['--frames=abc']), ('size=12', ['--windowed=12']), ('no-intro=1', ['--no-intro=1']),
-                            ('fixed-step=0', ['--fixed-step=0']), ('bogus=1', None)]:
+                            ('fixed-step=0', ['--fixed-step=0']), ('bogus=1', None), ('unpaced=1', 'unpaced: takes no value')]:
             with self.subTest(query=query):
                 self.browser.open(query)
                 self.browser.wait_until_over(60)
-                reason = "unknown parameter 'bogus'" if args is None else subprocess.run([NATIVE, *args], capture_output=True, text=True).stderr.splitlines()[0][len('ovu: '):]
+                reason = "unknown parameter 'bogus'" if args is None else args if isinstance(args, str) else subprocess.run([NATIVE, *args], capture_output=True, text=True).stderr.splitlines()[0][len('ovu: '):]
                 self.assertEqual(self.note()[0], 'stopped')
                 self.assertIn(reason, self.note()[1])
 

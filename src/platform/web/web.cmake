@@ -4,7 +4,9 @@
 # the GL names take the place of the JavaScript ones.
 add_library(ovu_webgl STATIC
   platform/web/web_glu.cpp
-  platform/web/webgl_gl11.cpp)
+  platform/web/gl11_calls.cpp
+  platform/web/webgl_pipeline.cpp
+  platform/web/webgl_textures.cpp)
 target_link_libraries(ovu_webgl PUBLIC ovu_gl11_math)
 
 # Makes `target` the page: ovu.html with its .js, .wasm and the three bitmaps

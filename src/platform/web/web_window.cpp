@@ -1,10 +1,12 @@
 // The window, GL context and events in a web page, through Emscripten's html5
 // API. The page's canvas "#canvas" is the window: it fills the page and
-// follows its size, or keeps the size asked for. The context is WebGL 1, and
-// our GL 1.1 subset (webgl_gl11.cpp) draws through it. Depends on ASYNCIFY:
-// each swap yields to the browser, which shows the frame and delivers input.
-// Known limits: no screensaver host windows; the page, not we, owns the tab,
-// so closing it ends everything without an orderly end.
+// follows its size, or keeps the size asked for, in device pixels whatever
+// the zoom or screen. The context is WebGL 1, and our GL 1.1 subset
+// (gl11_calls.cpp) draws through it; a lost context is asked back and made
+// again. Depends on ASYNCIFY: each swap yields to the browser, which shows
+// the frame and delivers input. Known limits: no screensaver host windows;
+// the page, not we, owns the tab, so closing it ends everything without an
+// orderly end.
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -16,6 +18,7 @@
 #include <deque>
 
 #include "platform/platform.h"
+#include "platform/web/gl11_state.h"
 
 namespace ovu {
 
@@ -26,7 +29,10 @@ constexpr const char* kCanvas = "#canvas";
 struct Backend {
   EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
   bool fixed_size = false;  // a size was asked for: the page's size does not change it
-  bool wait_for_display = false;
+  int width = 0, height = 0;  // the canvas in device pixels
+  double pixel_ratio = 1;     // device pixels per CSS pixel when the canvas was sized
+  bool paced = true;          // a frame per animation frame, else as fast as the page allows
+  bool context_restored = false;
   std::deque<PlatformEvent> events;
 };
 
@@ -37,12 +43,16 @@ void size_canvas(int width, int height) {
   const double ratio = emscripten_get_device_pixel_ratio();
   emscripten_set_canvas_element_size(kCanvas, width, height);
   emscripten_set_element_css_size(kCanvas, width / ratio, height / ratio);
+  g_backend.width = width;
+  g_backend.height = height;
+  g_backend.pixel_ratio = ratio;
 }
 
 EM_JS(double, page_width, (), { return window.innerWidth; });
 EM_JS(double, page_height, (), { return window.innerHeight; });
 EM_JS(void, hide_cursor, (), { Module.canvas.style.cursor = 'none'; });
 EM_JS(void, count_frame, (), { if (typeof ovu === 'object') ovu.frames++; });
+EM_JS(int, page_asks_unpaced, (), { return Module.unpaced ? 1 : 0; });
 EM_ASYNC_JS(void, wait_for_display, (), { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
 
 // The page's inner size in device pixels.
@@ -67,12 +77,36 @@ EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* key, void*) {
   return EM_TRUE;  // nor do they reach the browser's own shortcuts and menus
 }
 
-EM_BOOL on_resize(int, const EmscriptenUiEvent*, void*) {
+void follow_page() {
   PlatformEvent event;
   event.kind = PlatformEvent::Resize;
   page_size(event.width, event.height);
   size_canvas(event.width, event.height);
   g_backend.events.push_back(event);
+}
+
+EM_BOOL on_resize(int, const EmscriptenUiEvent*, void*) {
+  follow_page();
+  return EM_FALSE;
+}
+
+// Zoom and a move to a screen of another density change the device pixel
+// ratio, the latter without a resize event: the canvas is sized again in
+// device pixels, and a canvas of a given size keeps it.
+void follow_pixel_ratio() {
+  if (emscripten_get_device_pixel_ratio() == g_backend.pixel_ratio) return;
+  if (g_backend.fixed_size)
+    size_canvas(g_backend.width, g_backend.height);
+  else
+    follow_page();
+}
+
+// Handled, so the browser gives the context back when it can; the page says
+// so when it does not.
+EM_BOOL on_context_lost(int, const void*, void*) { return EM_TRUE; }
+
+EM_BOOL on_context_restored(int, const void*, void*) {
+  g_backend.context_restored = true;
   return EM_FALSE;
 }
 
@@ -84,7 +118,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
     return false;
   }
   g_backend.fixed_size = request.windowed;
-  g_backend.wait_for_display = request.vsync;
+  g_backend.paced = request.vsync || !page_asks_unpaced();
   int width = request.width, height = request.height;
   if (!request.windowed) page_size(width, height);
   size_canvas(width, height);
@@ -103,7 +137,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   }
   emscripten_webgl_make_context_current(g_backend.context);
   // The software rasterisers we are compared with do not dither either.
-  emscripten_glDisable(GL_DITHER);
+  glDisable(GL_DITHER);
   GLint depth_bits = 0;
   emscripten_glGetIntegerv(GL_DEPTH_BITS, &depth_bits);
   info.depth_bits = depth_bits;
@@ -111,6 +145,8 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
 
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_key_down);
   if (!g_backend.fixed_size) emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_resize);
+  emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, on_context_lost);
+  emscripten_set_webglcontextrestored_callback(kCanvas, nullptr, EM_FALSE, on_context_restored);
   return true;
 }
 
@@ -127,14 +163,20 @@ std::uint32_t platform_ticks_ms() {
 
 void platform_hide_cursor() { hide_cursor(); }
 
-// The frame is shown when the browser gets control back: at once, or at
-// the display's next refresh with vsync. A turn of the event loop follows
-// either way: from there the runtime can end once the loop has returned.
-// The page counts the frames.
+// The frame is shown when the browser gets control back. Paced, the next
+// frame waits for the display's next refresh, which a hidden page does not
+// get: it draws nothing, and its first frame back takes the clamped step of a
+// long frame. A turn of the event loop follows either way: from there the
+// runtime can end once the loop has returned. The page counts the frames.
 void platform_swap() {
   count_frame();
-  if (g_backend.wait_for_display) wait_for_display();
+  if (g_backend.paced) wait_for_display();
   emscripten_sleep(0);
+  follow_pixel_ratio();
+  if (g_backend.context_restored) {
+    g_backend.context_restored = false;
+    restore_gl11_context();
+  }
 }
 
 void platform_message(const std::string& text, std::uint32_t) { std::printf("%s\n", text.c_str()); }
@@ -144,6 +186,8 @@ void platform_message(const std::string& text, std::uint32_t) { std::printf("%s\
 void platform_close() {
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
   emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+  emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  emscripten_set_webglcontextrestored_callback(kCanvas, nullptr, EM_FALSE, nullptr);
   emscripten_webgl_make_context_current(0);
   g_backend = Backend{};
 }
