@@ -60,7 +60,7 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
 TEST(Options, ValuesAreTakenInBothForms) {
   const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16,60,7", "--windowed", "1280x720",
                                  "--screenshot=a.png", "--dump-water", "w.bin", "--data-dir", "/usr/share/ovu",
-                                 "--fps", "--verbose", "--vsync", "--no-intro"});
+                                 "--fps", "--verbose", "--vsync", "--no-intro", "--max-fps=1000"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
   EXPECT_EQ(o.frames, 120);
@@ -72,6 +72,8 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(o.dump_water, "w.bin");
   EXPECT_EQ(o.data_dir, "/usr/share/ovu");
   EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro);
+  EXPECT_EQ(o.max_fps, 1000);
+  EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
   EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
@@ -91,7 +93,9 @@ TEST(Options, MalformedFormsAreRefusedWithAReason) {
       {"--window-id"}, {"--window-id", "0"}, {"--window-id", "0x"}, {"--window-id", "0x1g"},
       {"--window-id", "-5"}, {"--window-id", "4294967296"}, {"--window-id", "0x100000000"},
       {"--window-id", " 12"}, {"--window-id", "12 "}, {"--delay"}, {"--delay", "-1"}, {"--delay", "1000001"},
-      {"--delay", "00"}, {"--delay", "1e3"}, {"--root=1"}, {"--window=no"}, {"-delay=5"}, {"-frames", "5"},
+      {"--delay", "00"}, {"--delay", "1e3"},
+      {"--max-fps"}, {"--max-fps", "0"}, {"--max-fps", "1001"}, {"--max-fps", "30.5"}, {"--max-fps", "-30"},
+      {"--root=1"}, {"--window=no"}, {"-delay=5"}, {"-frames", "5"},
       {"--root", "--windowed", "640x480"}, {"--window-id", "5", "--windowed", "640x480"},
       // A screenshot needs a last frame; one file cannot take both outputs.
       {"--screenshot", "a.png"}, {"--frames", "5", "--screenshot", "x", "--dump-water", "./x"},
@@ -220,6 +224,7 @@ TEST(Dist, EveryCommandLineTheEntriesAndSettingsCanMakeIsAccepted) {
   const std::string xml = installed("ovu.xml.in");
   std::string fixed;
   for (const std::string& arg : all(xml, "<command arg=\"([^\"]*)\"")) fixed += arg + " ";
+  EXPECT_EQ(parse_line(fixed).options.max_fps, 30) << "the settings' default: a screensaver's rate";
   std::vector<std::string> choices = all(xml, "arg-(?:un)?set=\"([^\"]*)\"");
   for (const std::string& number : all(xml, "(<number[^>]*)"))
     for (const char* end : {"low", "high", "default"})
@@ -254,7 +259,7 @@ TEST(Dist, UsageAndManPageNameEveryOption) {
   const std::string usage = usage_text(), page = installed("ovu.6.in");
   for (const char* option : {"--frames", "--fixed-step", "--screenshot", "--dump-water", "--windowed", "--data-dir",
                              "--no-intro", "--vsync", "--fps", "--verbose", "--help", "--version", "--window", "--root",
-                             "--window-id", "--delay", "/s", "/p", "/c"}) {
+                             "--window-id", "--delay", "--max-fps", "/s", "/p", "/c"}) {
     EXPECT_TRUE(names(usage, option, "-")) << option << " in the usage";
     EXPECT_TRUE(names(page, option, "\\-")) << option << " in the man page";  // roff writes \-
   }
