@@ -1,10 +1,12 @@
 #include "core/frame_loop.h"
+#include "core/frame_pacing.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ovu {
@@ -131,6 +133,26 @@ TEST(FrameLoop, InjectedFrameLengthsAtTheSplitThresholds) {
   }
   EXPECT_EQ(last, to_single(Extended(8589934592.0L) / 1000));
   for (const Cell& cell : rig.water.cells()) ASSERT_TRUE(std::isfinite(cell.height) && std::isfinite(cell.velocity));
+}
+
+TEST(FramePacing, FramesStartOnTheScheduleAndAnOverrunStartsItAgain) {
+  const struct Case {
+    int max_fps;
+    std::vector<std::pair<std::int64_t, std::int64_t>> end_wait;  // a frame ends (after the origin), the wait
+  } cases[] = {
+      {60, {{0, 16666}, {16666, 16667}, {33333, 16667}}},         // each due time from the origin: no drift
+      {30, {{10000, 23333}, {73333, 0}, {83333, 16667}}},         // a late frame only shortens the next wait
+      {30, {{70000, 0}, {80000, 23333}, {103333, 33333}}},        // more than an interval late: again from 70000
+      {1000, {{400, 600}, {2500, 0}, {2600, 400}}},
+      {0, {{10, 0}, {5000000, 0}}},
+  };
+  for (const Case& c : cases) {
+    constexpr std::int64_t kOrigin = 7000000;
+    FramePacing pacing(c.max_fps);
+    pacing.start(kOrigin);
+    for (const auto& [end, wait] : c.end_wait)
+      EXPECT_EQ(pacing.wait_after_frame(kOrigin + end), wait) << c.max_fps << " fps, frame ending at " << end;
+  }
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
 TEST(Options, ValuesAreTakenInBothForms) {
   const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16,60,7", "--windowed", "1280x720",
                                  "--screenshot=a.png", "--dump-water", "w.bin", "--data-dir", "/usr/share/ovu",
-                                 "--fps", "--verbose", "--vsync", "--no-intro"});
+                                 "--fps", "--verbose", "--vsync", "--no-intro", "--max-fps=1000"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
   EXPECT_EQ(o.frames, 120);
@@ -73,6 +73,8 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(o.dump_water, "w.bin");
   EXPECT_EQ(o.data_dir, "/usr/share/ovu");
   EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro);
+  EXPECT_EQ(o.max_fps, 1000);
+  EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
   EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
@@ -95,6 +97,7 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
       {{"--dump-water"}, "--dump-water needs a path"},
       {{"--window-id"}, "--window-id needs a window id"},
       {{"--delay"}, "--delay needs a number of microseconds"},
+      {{"--max-fps"}, "--max-fps needs a number of frames per second"},
       {{"--fps=1"}, "--fps takes no value"},
       {{"--help=yes"}, "--help takes no value"},
       {{"--root=1"}, "--root takes no value"},
@@ -123,7 +126,8 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
         each("--windowed", {"640", "640x", "x480", "0x480", "640x480x2", "40000x480"}, "a size such as 1280x720"),
         each("--window-id", {"0", "0x", "0x1g", "-5", "4294967296", "0x100000000", " 12", "12 "},
              "a window id (decimal or 0x hex)"),
-        each("--delay", {"-1", "1000001", "00", "1e3"}, "a whole number from 0 to 1000000")})
+        each("--delay", {"-1", "1000001", "00", "1e3"}, "a whole number from 0 to 1000000"),
+        each("--max-fps", {"0", "1001", "30.5", "-30"}, "a whole number from 1 to 1000")})
     rows.insert(rows.end(), more.begin(), more.end());
   for (const Row& row : rows) {
     const ParsedOptions p = parse(row.args);
@@ -247,6 +251,7 @@ TEST(Dist, EveryCommandLineTheEntriesAndSettingsCanMakeIsAccepted) {
   const std::string xml = installed("ovu.xml.in");
   std::string fixed;
   for (const std::string& arg : all(xml, "<command arg=\"([^\"]*)\"")) fixed += arg + " ";
+  EXPECT_EQ(parse_line(fixed).options.max_fps, 30) << "the settings' default: a screensaver's rate";
   std::vector<std::string> choices = all(xml, "arg-(?:un)?set=\"([^\"]*)\"");
   for (const std::string& number : all(xml, "(<number[^>]*)"))
     for (const char* end : {"low", "high", "default"})

@@ -47,6 +47,30 @@ std::vector<std::string> on_own_server(const char* script, const std::vector<std
   return all;
 }
 
+// On a session bus of its own, watched: its traffic in "$0.bus", marked so that nothing sent is missed.
+constexpr const char* kOnSessionBus =
+    "dbus-monitor --session >\"$0.bus\" 2>&1 & m=$!; "
+    "until grep -q member=Ready \"$0.bus\"; do dbus-send --session --type=signal / ovu.Test.Ready; sleep 0.1; done; "
+    "\"$@\"; code=$?; "
+    "until grep -q member=End \"$0.bus\"; do dbus-send --session --type=signal / ovu.Test.End; sleep 0.1; done; "
+    "kill $m; exit $code";
+constexpr const char* kHostWindow =
+    "\"$X11_HELPER\" host 64x48 \"$0.id\" 2>/dev/null & until [ -s \"$0.id\" ]; do sleep 0.05; done; "
+    "exec \"$@\" --window-id $(cat \"$0.id\")";
+// The X server's idle time while the program runs, until it reaches 40 s or falls back: the last one in "$0.idle".
+constexpr const char* kIdleTime =
+    "\"$@\" & ovu=$!; last=0; "
+    "while idle=$(\"$X11_HELPER\" idle) && [ \"$idle\" -ge $last ] && [ \"$idle\" -lt 40000 ]; do last=$idle; sleep 0.5; done; "
+    "echo \"$idle\" >\"$0.idle\"; kill -TERM $ovu; wait $ovu";
+constexpr const char* kNoScreensaverCall = "grep -q member=End host.bus && ! grep -q ScreenSaver host.bus";
+
+std::vector<std::string> on_session_bus(const std::vector<std::string>& args) {
+  std::vector<std::string> all = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/usr/bin/dbus-run-session",
+                                  "--", "/bin/bash", "-c", kOnSessionBus, "{dir}/host"};
+  all.insert(all.end(), args.begin(), args.end());
+  return all;
+}
+
 // An installed copy: bitmaps looked for in the current directory, then beside it in share/ovu.
 const std::vector<std::string> kInstalled = {"/bin/sh", "-c", "exec {dir}/bin/ovu --windowed 64x48 --frames 1", "sh",
                                              "{ovu}"};  // the build's program after it goes unused
@@ -87,12 +111,13 @@ void dump_equals_core(const TempDir& dir, const ChildResult&) {
 void paused_between_frames(const TempDir&, const ChildResult& r) {
   double seconds = 0;
   ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("fps: ")).c_str(), "fps: %*d frames in %lf", &seconds), 1);
-  EXPECT_GE(seconds, 0.8);  // four pauses between five frames
+  EXPECT_GE(seconds, 0.8);  // four pauses of 200 ms, or four intervals at 5 fps, between five frames
 }
 
 TEST(Program, EachWayOfRunningItEndsAsItShould) {
   const test::XServer no_glx("320x240x24", false);
   const std::string no_window = "Runtime error   1 at 00D10001\n", usage = "\nusage: ovu";
+  const std::string x11_helper = std::string("X11_HELPER=") + OVU_X11_HELPER;
   // clang-format off
   const ProgramRow rows[] = {
       {"frames", {"--windowed", "320x240", "--frames", "5"}, 0, "", ""},
@@ -153,8 +178,15 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "ovu: x11: the connection to the X server was lost"},
       {"window destroyed from outside", on_own_server(kDestroyWindow, {}), 1, "Runtime error   1 at 00D10004\n",
        "ovu: x11: our window was destroyed from outside"},
-      {"input-only host window", on_own_server(kInputOnlyHost, {}), 1, no_window, "is input-only",
-       {std::string("X11_HELPER=") + OVU_X11_HELPER}},
+      {"input-only host window", on_own_server(kInputOnlyHost, {}), 1, no_window, "is input-only", {x11_helper}},
+      // Only the plain demo keeps the display awake, as a video player does; a screensaver run leaves its power alone.
+      {"the plain demo inhibits the screensaver", on_session_bus({"{ovu}", "--windowed", "64x48", "--frames", "3"}), 0,
+       "", "", {}, "", "grep -q 'interface=org.freedesktop.ScreenSaver; member=Inhibit' host.bus"},
+      {"a host's window: no screensaver call", on_session_bus({"/bin/bash", "-c", kHostWindow, "{dir}/host", "{ovu}",
+       "--frames", "3"}), 0, "", "", {x11_helper}, "", kNoScreensaverCall},
+      {"--root: no screensaver call, and 40 s of idle time", on_session_bus({"/bin/bash", "-c", kIdleTime, "{dir}/host",
+       "{ovu}", "--root", "--max-fps", "10"}), 0, "", "", {x11_helper, "XSCREENSAVER_WINDOW"}, "",
+       kNoScreensaverCall + std::string(" && test $(cat host.idle) -ge 40000")},
       {"installed", kInstalled, 0, "", "", {}, kInstall},
       {"installed, a short one here", kInstalled, 100, "Runtime error 100 at 00B10003\n",
        "ovu: bmp: cannot read 'CHRMWARP.bmp': file is too short\n", {}, kInstall + std::string(" echo >CHRMWARP.bmp")},
@@ -162,6 +194,10 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {}, kInstall + std::string(" rm share/ovu/vo.bmp")},
       {"delay", {"--windowed", "160x120", "--frames", "5", "--delay", "200000", "--fps"}, 0, "", "fps: 5 frames", {},
        "", "", paused_between_frames},
+      {"frame rate cap", {"--windowed", "160x120", "--frames", "5", "--max-fps", "5", "--fps"}, 0, "", "fps: 5 frames",
+       {}, "", "", paused_between_frames},
+      {"frame rate cap out of range", {"--max-fps", "1001"}, 64, "",
+       "ovu: --max-fps: '1001' is not a whole number from 1 to 1000" + usage, kNoDisplay},
   };
   // clang-format on
   for (const ProgramRow& row : rows) test::run_row(row);

@@ -7,9 +7,12 @@
 //                                  its id to FILE and keep it until it is destroyed; argb: of depth 32, as
 //                                  xscreensaver makes them when it has no GL visual
 //   x11_helper pixel ID X Y        print the R G B of one pixel of window ID ("root": the root window)
+//   x11_helper idle                print the server's idle time in milliseconds (since the last input
+//                                  or reset of its screensaver timer)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/scrnsaver.h>
 #include <signal.h>
 
 #include <cstdio>
@@ -102,6 +105,15 @@ int print_pixel(Display* display, Window window, int x, int y) {
   return 0;
 }
 
+int print_idle(Display* display) {
+  int event_base = 0, error_base = 0;
+  if (!XScreenSaverQueryExtension(display, &event_base, &error_base)) return 1;
+  XScreenSaverInfo info{};
+  if (!XScreenSaverQueryInfo(display, DefaultRootWindow(display), &info)) return 1;
+  std::printf("%lu\n", info.idle);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +129,7 @@ int main(int argc, char** argv) {
       argc < 3 || std::strcmp(argv[2], "root") == 0 ? DefaultRootWindow(display) : std::strtoul(argv[2], nullptr, 0);
   if (command == "close" && argc == 3) result = close_window(display, window);
   if (command == "host" && (argc == 4 || argc == 5)) result = host(display, argv[2], argv[3], argc == 5 ? argv[4] : "");
+  if (command == "idle" && argc == 2) result = print_idle(display);
   if (command == "pixel" && argc == 5) result = print_pixel(display, window, std::atoi(argv[3]), std::atoi(argv[4]));
   XSync(display, False);
   XCloseDisplay(display);

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/bitmap_loader.h"
@@ -13,6 +12,7 @@
 #include "app/screensaver.h"
 #include "core/fpu.h"
 #include "core/frame_loop.h"
+#include "core/frame_pacing.h"
 #include "core/random.h"
 #include "core/water.h"
 #include "gl/scene.h"
@@ -62,10 +62,15 @@ struct Demo {
 bool hosted(const Options& options) { return options.target != Options::Target::OwnWindow; }
 
 // Sleeps in short slices, so a termination request still ends it promptly.
-void pause_after_frame(int delay_us) {
-  constexpr int kSliceUs = 10000;
-  for (int left = delay_us; left > 0 && !termination_requested(); left -= kSliceUs)
-    std::this_thread::sleep_for(std::chrono::microseconds(std::min(left, kSliceUs)));
+void pause(std::int64_t microseconds) {
+  constexpr std::int64_t kSliceUs = 10000;
+  for (std::int64_t left = microseconds; left > 0 && !termination_requested(); left -= kSliceUs)
+    platform_sleep_us(std::min(left, kSliceUs));
+}
+
+std::int64_t steady_us() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // What the frame loop draws to, flushes and presents.
@@ -178,6 +183,8 @@ int run_demo(const Options& options) {
   GlOutput output{demo};
 
   const auto started = std::chrono::steady_clock::now();
+  FramePacing pacing(options.max_fps);
+  pacing.start(steady_us());
   for (;;) {
     PlatformEvent event;
     bool ending = false;
@@ -185,7 +192,9 @@ int run_demo(const Options& options) {
     if (ending) break;
     loop.frame(ticks.next(), output);
     if (options.frames != 0 && loop.frames() == static_cast<std::uint64_t>(options.frames)) break;
-    if (options.delay_us != 0) pause_after_frame(options.delay_us);
+    // The hosts' pause, then whatever is left of the frame's interval.
+    pause(options.delay_us);
+    pause(pacing.wait_after_frame(steady_us()));
   }
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
   platform_close();

@@ -26,6 +26,7 @@ std::optional<long long> parse_count(const std::string& text, long long max) {
 }
 
 constexpr long long kMaxDelayUs = 1000000;
+constexpr long long kMaxFps = 1000;
 
 // A count where 0 makes sense too; "00" and the like stay refused.
 std::optional<long long> parse_count_or_zero(const std::string& text, long long max) {
@@ -158,6 +159,12 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       const auto delay = parse_count_or_zero(*text, kMaxDelayUs);
       if (!delay) return fail(name + ": '" + *text + "' is not a whole number from 0 to 1000000");
       o.delay_us = static_cast<int>(*delay);
+    } else if (name == "--max-fps") {
+      const auto text = value();
+      if (!text) return fail(name + " needs a number of frames per second");
+      const auto fps = parse_count(*text, kMaxFps);
+      if (!fps) return fail(name + ": '" + *text + "' is not a whole number from 1 to 1000");
+      o.max_fps = static_cast<int>(*fps);
     } else {
       return fail("unknown option '" + std::string(argv[i]) + "'");
     }
@@ -184,6 +191,7 @@ std::string usage_text() {
          "  --data-dir DIR      read the bitmaps from DIR instead of the current directory\n"
          "  --no-intro          leave out the title overlay\n"
          "  --vsync             wait for the display between frames\n"
+         "  --max-fps N         start frames at most N times a second, on a steady schedule (1 to 1000)\n"
          "  --fps               print frames, seconds and frames per second at the end\n"
          "  --verbose           print the GL, window and depth-buffer details\n"
          "  --window            draw in a window of our own (the default)\n"

@@ -33,6 +33,7 @@ struct Options {
   Target target = Target::OwnWindow;
   std::uint32_t window_id = 0;  // HostWindow: the host's window; with `configure`: the dialog's owner
   int delay_us = 0;             // a pause after every frame
+  int max_fps = 0;  // 0: as fast as possible
   bool end_on_pointer = false;  // a click or a moved pointer ends it too (the Windows screensaver run)
   bool configure = false;       // only say that there is nothing to set up
 };

@@ -49,6 +49,10 @@ bool platform_poll(PlatformEvent& event);
 // Wrapping 32-bit millisecond counter.
 std::uint32_t platform_ticks_ms();
 
+// Gives the processor away for about this long, to within a millisecond or
+// so; in the page the browser's event loop runs meanwhile.
+void platform_sleep_us(std::int64_t microseconds);
+
 void platform_hide_cursor();
 void platform_swap();
 

@@ -6,10 +6,12 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/platform.h"
 #include "platform/sdl/x11_host.h"
@@ -153,6 +155,12 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   const bool hosted = request.host_window != 0 || request.host_root;
   g_backend.pointer_events = request.pointer_events;
   leave_out_unreachable_wayland();
+  // A screensaver run (a host's window, or the one that ends on the pointer)
+  // must not keep the display awake: SDL would otherwise inhibit the screen
+  // saver over D-Bus, suspend it in X and reset the X idle timer every 30 s,
+  // so the host would never blank or power down the monitor. The plain demo
+  // keeps SDL's default, as a video player does.
+  if (hosted || request.pointer_events) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   if (hosted) {
     // Host windows are X11 windows, and the context goes onto one of them.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
@@ -219,6 +227,10 @@ bool platform_poll(PlatformEvent& event) {
 }
 
 std::uint32_t platform_ticks_ms() { return SDL_GetTicks(); }
+
+void platform_sleep_us(std::int64_t microseconds) {
+  std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+}
 
 void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 

@@ -161,6 +161,10 @@ std::uint32_t platform_ticks_ms() {
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
 }
 
+void platform_sleep_us(std::int64_t microseconds) {
+  emscripten_sleep(static_cast<unsigned>((microseconds + 500) / 1000));
+}
+
 void platform_hide_cursor() { hide_cursor(); }
 
 // The frame is shown when the browser gets control back. Paced, the next
