@@ -60,7 +60,8 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
 TEST(Options, ValuesAreTakenInBothForms) {
   const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16,60,7", "--windowed", "1280x720",
                                  "--screenshot=a.png", "--dump-water", "w.bin", "--data-dir", "/usr/share/ovu",
-                                 "--fps", "--verbose", "--vsync", "--no-intro"});
+                                 "--fps", "--verbose", "--vsync", "--no-intro", "--record", "-",
+                                 "--record-format=420", "--quiet"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
   EXPECT_EQ(o.frames, 120);
@@ -71,7 +72,9 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(o.screenshot, "a.png");
   EXPECT_EQ(o.dump_water, "w.bin");
   EXPECT_EQ(o.data_dir, "/usr/share/ovu");
-  EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro);
+  EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro && o.quiet);
+  EXPECT_EQ(o.record, "-");
+  EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
   EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
@@ -95,7 +98,9 @@ TEST(Options, MalformedFormsAreRefusedWithAReason) {
       {"--root", "--windowed", "640x480"}, {"--window-id", "5", "--windowed", "640x480"},
       // A screenshot needs a last frame; one file cannot take both outputs.
       {"--screenshot", "a.png"}, {"--frames", "5", "--screenshot", "x", "--dump-water", "./x"},
-      {"--frames", "5", "--screenshot", "d/../x", "--dump-water", "x"},
+      {"--frames", "5", "--screenshot", "d/../x", "--dump-water", "x"}, {"--record", "x", "--dump-water", "./x"},
+      {"--record"}, {"--record", "x", "--record-format", "422"}, {"--record", "x", "--record-format"},
+      {"--record-format", "420"},
   };
   for (const auto& args : bad) {
     const ParsedOptions p = parse(args);

@@ -19,6 +19,9 @@ struct WindowRequest {
   bool host_root = false;  // the screen's root window (X11)
   bool pointer_events = false;  // report Pointer and Click events (the Windows screensaver run ends on them)
   bool report_depth = false;    // fill WindowInfo::depth_bits; it asks the driver, so only for the log
+  // Where there is no display, a context without a window instead of the
+  // "no display" failure: for runs that only write files (Linux).
+  bool offscreen_without_display = false;
 };
 
 struct PlatformEvent {
@@ -33,6 +36,7 @@ struct WindowInfo {
   int width = 0;       // drawable size in pixels
   int height = 0;
   int depth_bits = 0;  // depth buffer bits actually obtained (with report_depth)
+  std::string context; // what the context is drawn on, for the log; empty where there is one kind
 };
 
 // Opens the window with a current double-buffered context. On failure
