@@ -12,6 +12,7 @@
 #include "core/frame_loop.h"
 #include "core/intro.h"
 #include "core/water.h"
+#include "core/y4m.h"
 
 namespace {
 
@@ -122,6 +123,23 @@ void BM_AssembleRgba(benchmark::State& state) {
 }
 BENCHMARK(BM_AssembleRgba);
 
+// A recorded frame: width, height, 0 for 4:4:4 or 1 for 4:2:0. The
+// arithmetic has no branches on the colours, so any picture times the same.
+void BM_RgbToYcbcr(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  const auto layout = state.range(2) == 0 ? ovu::ChromaLayout::Full : ovu::ChromaLayout::Half;
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+  for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<std::uint8_t>(i * 7 + i / 4093);
+  std::vector<std::uint8_t> planes(ovu::y4m_planes_size(width, height, layout));
+  for (auto _ : state) {
+    ovu::rgb_to_ycbcr(rgb.data(), width, height, layout, planes.data());
+    benchmark::DoNotOptimize(planes.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(rgb.size() + planes.size()));
+}
+BENCHMARK(BM_RgbToYcbcr)->Args({640, 480, 0})->Args({1920, 1080, 0})->Args({1920, 1080, 1})->Unit(benchmark::kMicrosecond);
+
 // Floors: read `in` bytes once and write `out` bytes once, nothing else.
 void read_write_pass(const std::uint8_t* in, std::size_t in_bytes, std::uint8_t* out, std::size_t out_bytes) {
   for (std::size_t done = 0; done < out_bytes;) {
@@ -183,6 +201,12 @@ void BM_FloorAssembleRgba(benchmark::State& state) {
   floor_of(state, ovu::kColourDataBytes + ovu::kMaskDataBytes, ovu::kRgbaBytes);
 }
 BENCHMARK(BM_FloorAssembleRgba);
+
+void BM_FloorRgbToYcbcr(benchmark::State& state) {
+  const auto pixels = static_cast<std::size_t>(state.range(0) * state.range(1));
+  floor_of(state, pixels * 3, state.range(2) == 0 ? pixels * 3 : pixels * 3 / 2);
+}
+BENCHMARK(BM_FloorRgbToYcbcr)->Args({640, 480, 0})->Args({1920, 1080, 0})->Args({1920, 1080, 1})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -61,7 +61,8 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
 TEST(Options, ValuesAreTakenInBothForms) {
   const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16,60,7", "--windowed", "1280x720",
                                  "--screenshot=a.png", "--dump-water", "w.bin", "--data-dir", "/usr/share/ovu",
-                                 "--fps", "--verbose", "--vsync", "--no-intro", "--max-fps=1000"});
+                                 "--fps", "--verbose", "--vsync", "--no-intro", "--max-fps=1000", "--record", "-",
+                                 "--record-format=420", "--quiet"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
   EXPECT_EQ(o.frames, 120);
@@ -72,9 +73,11 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(o.screenshot, "a.png");
   EXPECT_EQ(o.dump_water, "w.bin");
   EXPECT_EQ(o.data_dir, "/usr/share/ovu");
-  EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro);
+  EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro && o.quiet);
   EXPECT_EQ(o.max_fps, 1000);
   EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
+  EXPECT_EQ(o.record, "-");
+  EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
   EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
@@ -117,6 +120,11 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
       {{"--frames", "5", "--screenshot", "x", "--dump-water", "./x"}, "--screenshot and --dump-water name the same file 'x'"},
       {{"--frames", "5", "--screenshot", "d/../x", "--dump-water", "x"},
        "--screenshot and --dump-water name the same file 'd/../x'"},
+      {{"--record", "x", "--dump-water", "./x"}, "--dump-water and --record name the same file './x'"},
+      {{"--record"}, "--record needs a path"},
+      {{"--record", "x", "--record-format", "422"}, "--record-format: '422' is not 444 or 420"},
+      {{"--record", "x", "--record-format"}, "--record-format: '' is not 444 or 420"},
+      {{"--record-format", "420"}, "--record-format goes with --record"},
   };
   for (const auto& more :
        {each("--frames", {"0", "-5", "+5", "12x", "2147483648", "99999999999", "", "0x10", "--fps", "1\n2"},

@@ -2,6 +2,7 @@
 // code, standard output, standard error and the files it writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -108,6 +109,36 @@ void dump_equals_core(const TempDir& dir, const ChildResult&) {
   EXPECT_TRUE(test::read_file(dir.file("water.bin")) == expected);
 }
 
+// Twice, the second time without any display, to files that must be equal.
+constexpr const char* kRecordTwice =
+    "\"$@\" --record a.y4m --screenshot a.png && env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" --record b.y4m && cmp a.y4m b.y4m";
+
+// 30 frames of 320 x 240: the header, a FRAME line before each frame, and the
+// last frame back in RGB within 1 of the screenshot. Y, Cb and Cr are each
+// rounded by at most 1/2, which moves R by 0.5 + 1.5748 / 2, B by
+// 0.5 + 1.8556 / 2 and G by less: under 1.5, so under 2 after rounding.
+void record_matches_screenshot(const TempDir& dir, const ChildResult&) {
+  const std::string y4m = test::read_file(dir.file("a.y4m"));
+  const std::string header = "YUV4MPEG2 W320 H240 F125:2 Ip A1:1 C444 XCOLORRANGE=FULL\n";
+  const std::size_t plane = 320 * 240, frame = 6 + 3 * plane;
+  ASSERT_EQ(y4m.size(), header.size() + 30 * frame);
+  EXPECT_EQ(y4m.substr(0, header.size()), header);
+  for (std::size_t n = 0; n < 30; ++n) EXPECT_EQ(y4m.substr(header.size() + n * frame, 6), "FRAME\n") << n;
+  const test::Image shot = test::read_png(dir.file("a.png"));
+  ASSERT_EQ(shot.rgb.size(), 3 * plane);
+  const auto* last = reinterpret_cast<const std::uint8_t*>(y4m.data() + y4m.size() - 3 * plane);
+  const double kr = 0.2126, kb = 0.0722, kg = 1 - kr - kb;
+  int worst = 0;
+  for (std::size_t i = 0; i < plane; ++i) {
+    const double y = last[i], cb = last[plane + i] - 128.0, cr = last[2 * plane + i] - 128.0;
+    const double rgb[] = {y + 2 * (1 - kr) * cr, y - (2 * kb * (1 - kb) * cb + 2 * kr * (1 - kr) * cr) / kg,
+                          y + 2 * (1 - kb) * cb};
+    for (int c = 0; c < 3; ++c)
+      worst = std::max(worst, std::abs(static_cast<int>(std::lround(rgb[c])) - shot.rgb[3 * i + c]));
+  }
+  EXPECT_LE(worst, 1);
+}
+
 void paused_between_frames(const TempDir&, const ChildResult& r) {
   double seconds = 0;
   ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("fps: ")).c_str(), "fps: %*d frames in %lf", &seconds), 1);
@@ -192,6 +223,21 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "ovu: bmp: cannot read 'CHRMWARP.bmp': file is too short\n", {}, kInstall + std::string(" echo >CHRMWARP.bmp")},
       {"installed, one in neither", kInstalled, 2, "Runtime error   2 at 00B10011\n",
        "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {}, kInstall + std::string(" rm share/ovu/vo.bmp")},
+      {"record, and again without a display", {"/bin/sh", "-c", kRecordTwice, "sh", "{ovu}", "--windowed", "320x240",
+       "--frames", "30", "--fixed-step", "16"}, 0, "", "", {}, "", "", record_matches_screenshot},
+      {"record to a pipe that closes", {"/bin/bash", "-c", "set -o pipefail; \"$@\" | head -c 50000 >/dev/null", "bash",
+       "{ovu}", "--windowed", "64x48", "--frames", "100", "--record", "-"}, 32, "", "record: cannot write '-': Broken pipe"},
+      {"record to a full disk", one_frame({"--record", "/dev/full"}), 28, "Runtime error  28 at 00D10006\n",
+       "No space left on device"},
+      {"record over the file-size limit", over_limit({"--record", "{dir}/out"}), 27, "Runtime error  27 at 00D10006\n",
+       "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
+      {"bad --record-format", {"--record", "x.y4m", "--record-format", "422"}, 64, "",
+       "ovu: --record-format: '422' is not 444 or 420" + usage, kNoDisplay},
+      {"progress on a terminal", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5\" /dev/null", "{ovu}"},
+       0, "\rframe 1 of 5, *", "", {}, "", "", [](const TempDir&, const ChildResult& r) {
+         EXPECT_NE(r.out.find("\rframe 5 of 5, "), std::string::npos) << r.out; }},
+      {"no progress with --quiet", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --quiet\" /dev/null",
+       "{ovu}"}, 0, "", ""},
       {"delay", {"--windowed", "160x120", "--frames", "5", "--delay", "200000", "--fps"}, 0, "", "fps: 5 frames", {},
        "", "", paused_between_frames},
       {"frame rate cap", {"--windowed", "160x120", "--frames", "5", "--max-fps", "5", "--fps"}, 0, "", "fps: 5 frames",

@@ -9,6 +9,7 @@
 
 #include "app/bitmap_loader.h"
 #include "app/png_image.h"
+#include "app/recorder.h"
 #include "app/screensaver.h"
 #include "core/fpu.h"
 #include "core/frame_loop.h"
@@ -55,6 +56,7 @@ struct Demo {
   std::unique_ptr<Water> water;
   std::uint32_t intro_texture = 0;
   PointerWatch pointer;
+  Recorder recorder;
 };
 
 // In a screensaver host's window the host owns the keys, the mouse and the
@@ -82,6 +84,7 @@ struct GlOutput {
 
   void flush() {
     flush_frame();
+    demo.recorder.frame(demo.window.width, demo.window.height);
     ++frame;
     const bool last = demo.options.frames != 0 && frame == static_cast<std::uint64_t>(demo.options.frames);
     if (last && !demo.options.screenshot.empty()) save_screenshot();
@@ -109,8 +112,36 @@ struct GlOutput {
   }
 };
 
+// With --frames on a terminal: frames done, frames per second and the time
+// left, on one line that rewrites itself a few times a second.
+class Progress {
+public:
+  explicit Progress(const Options& options)
+      : total_(options.frames), shown_(options.frames != 0 && !options.quiet && stderr_is_terminal()) {}
+
+  void update(std::uint64_t done) {
+    if (!shown_) return;
+    const auto now = std::chrono::steady_clock::now();
+    const bool last = done == static_cast<std::uint64_t>(total_);
+    if (!last && now - last_shown_ < std::chrono::milliseconds(250)) return;
+    last_shown_ = now;
+    const double seconds = std::chrono::duration<double>(now - started_).count();
+    const double fps = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
+    const double left = fps > 0 ? static_cast<double>(static_cast<std::uint64_t>(total_) - done) / fps : 0.0;
+    std::fprintf(stderr, "\rframe %llu of %d, %.1f fps, %.0f s left  %s", static_cast<unsigned long long>(done),
+                 total_, fps, left, last ? "\n" : "");
+  }
+
+private:
+  int total_;
+  bool shown_;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_shown_{};
+};
+
 void log_setup(const Demo& demo) {
   std::fprintf(stderr, "gl: %s\n", gl_description().c_str());
+  if (!demo.window.context.empty()) std::fprintf(stderr, "gl: context: %s\n", demo.window.context.c_str());
   std::fprintf(stderr, "gl: depth buffer %d bits\n", demo.window.depth_bits);
   std::fprintf(stderr, "window: %d x %d\n", demo.window.width, demo.window.height);
   std::fprintf(stderr, "fpu: control word 0x%04X\n", static_cast<unsigned>(fpu_control()));
@@ -127,6 +158,8 @@ void open_window(Demo& demo) {
   request.pointer_events = demo.options.end_on_pointer;
   request.all_monitors = demo.options.end_on_pointer;  // both make the Windows screensaver run
   request.report_depth = demo.options.verbose;
+  request.offscreen_without_display =
+      !demo.options.record.empty() || !demo.options.screenshot.empty() || !demo.options.dump_water.empty();
   std::string reason;
   if (!platform_open(request, demo.window, reason)) fatal_stop(kCodeNoWindow, kWhereWindow, reason.c_str());
   apply_window_size(demo.window.width, demo.window.height);
@@ -171,8 +204,10 @@ void write_dump(const Demo& demo) {
 }  // namespace
 
 int run_demo(const Options& options) {
-  Demo demo{options, {}, nullptr, 0, {}};
+  Demo demo{options, {}, nullptr, 0, {}, {}};
+  demo.recorder.open(options);
   open_window(demo);
+  demo.recorder.start(demo.window.width, demo.window.height);
   if (options.verbose) log_setup(demo);
   init_scene(demo);
 
@@ -181,6 +216,7 @@ int run_demo(const Options& options) {
   loop.start(ticks.start());
   if (!hosted(options)) platform_hide_cursor();
   GlOutput output{demo};
+  Progress progress(options);
 
   const auto started = std::chrono::steady_clock::now();
   FramePacing pacing(options.max_fps);
@@ -191,6 +227,7 @@ int run_demo(const Options& options) {
     while (!ending && platform_poll(event)) ending = handle_event(demo, event);
     if (ending) break;
     loop.frame(ticks.next(), output);
+    progress.update(loop.frames());
     if (options.frames != 0 && loop.frames() == static_cast<std::uint64_t>(options.frames)) break;
     // The hosts' pause, then whatever is left of the frame's interval.
     pause(options.delay_us);
@@ -199,6 +236,7 @@ int run_demo(const Options& options) {
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
   platform_close();
 
+  demo.recorder.finish();
   if (!options.dump_water.empty()) write_dump(demo);
   if (options.fps) {
     const double seconds = elapsed.count();

@@ -70,7 +70,7 @@ struct Flag {
 constexpr Flag kFlags[] = {
     {"--help", &Options::help, true},   {"-h", &Options::help, true},          {"--version", &Options::version, true},
     {"--fps", &Options::fps, true},     {"--verbose", &Options::verbose, true}, {"--vsync", &Options::vsync, true},
-    {"--no-intro", &Options::intro, false},
+    {"--no-intro", &Options::intro, false}, {"--quiet", &Options::quiet, true},
 };
 
 const Flag* find_flag(const std::string& name) {
@@ -102,6 +102,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   };
   // The hosts' convention: a named window wins, else the last of --root and --window counts.
   bool root = false;
+  bool record_format = false;
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     // Screensaver hosts write their options with one dash as well.
@@ -140,10 +141,18 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       if (!parse_size(*text, o.width, o.height))
         return fail(name + ": '" + *text + "' is not a size such as 1280x720");
       o.windowed = true;
-    } else if (name == "--screenshot" || name == "--dump-water" || name == "--data-dir") {
+    } else if (name == "--screenshot" || name == "--dump-water" || name == "--data-dir" || name == "--record") {
       const auto text = value();
       if (!text || text->empty()) return fail(name + " needs a path");
-      (name == "--screenshot" ? o.screenshot : name == "--dump-water" ? o.dump_water : o.data_dir) = *text;
+      (name == "--screenshot" ? o.screenshot : name == "--dump-water" ? o.dump_water
+                                             : name == "--record"     ? o.record
+                                                                      : o.data_dir) = *text;
+    } else if (name == "--record-format") {
+      const auto text = value();
+      if (!text || (*text != "444" && *text != "420"))
+        return fail(name + ": '" + text.value_or("") + "' is not 444 or 420");
+      o.record_chroma = *text == "444" ? ChromaLayout::Full : ChromaLayout::Half;
+      record_format = true;
     } else if (name == "--window" || name == "--root") {
       if (inline_value) return fail(name + " takes no value");
       root = name == "--root";
@@ -174,8 +183,15 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     return fail("--windowed makes a window of our own: it cannot go with --root or --window-id");
   if (!o.screenshot.empty() && o.frames == 0)
     return fail("--screenshot needs --frames: it keeps the last frame, and without --frames there is none");
-  if (!o.screenshot.empty() && !o.dump_water.empty() && same_file(o.screenshot, o.dump_water))
-    return fail("--screenshot and --dump-water name the same file '" + o.screenshot + "'");
+  if (record_format && o.record.empty()) return fail("--record-format goes with --record");
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"--screenshot", &o.screenshot}, {"--dump-water", &o.dump_water}, {"--record", &o.record}};
+  for (std::size_t a = 0; a < 3; ++a)
+    for (std::size_t b = a + 1; b < 3; ++b)
+      if (!outputs[a].second->empty() && !outputs[b].second->empty() &&
+          same_file(*outputs[a].second, *outputs[b].second))
+        return fail(std::string(outputs[a].first) + " and " + outputs[b].first + " name the same file '" +
+                    *outputs[a].second + "'");
   parsed.ok = true;
   return parsed;
 }
@@ -187,6 +203,9 @@ std::string usage_text() {
          "                      16,60 gives the frames those lengths in turn, over and over\n"
          "  --screenshot FILE   write the last frame as a PNG (with --frames)\n"
          "  --dump-water FILE   write the water field at the end (10404 x height, velocity as float32 LE)\n"
+         "  --record FILE       write every frame as YUV4MPEG2 video (.y4m), BT.709 full range; - is\n"
+         "                      standard output; frame rate 1000/MS of --fixed-step (a list: its mean), else 60\n"
+         "  --record-format F   444 (the default: every pixel's colour) or 420 (for players that need it)\n"
          "  --windowed WxH      a normal window of that size instead of covering the screen\n"
          "  --data-dir DIR      read the bitmaps from DIR instead of the current directory\n"
          "  --no-intro          leave out the title overlay\n"
@@ -194,6 +213,7 @@ std::string usage_text() {
          "  --max-fps N         start frames at most N times a second, on a steady schedule (1 to 1000)\n"
          "  --fps               print frames, seconds and frames per second at the end\n"
          "  --verbose           print the GL, window and depth-buffer details\n"
+         "  --quiet             no progress line on a terminal (shown with --frames)\n"
          "  --window            draw in a window of our own (the default)\n"
          "  --root              draw on the screensaver host's window (XSCREENSAVER_WINDOW), else the root window\n"
          "  --window-id ID      draw into that existing window (decimal or 0x hex), at its size\n"

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/y4m.h"
+
 namespace ovu {
 
 // The command line. With no arguments the program is the plain demo; every
@@ -21,12 +23,16 @@ struct Options {
   std::string screenshot; // PNG of the last frame's back buffer
   std::string dump_water; // the field after the last step, raw little-endian floats
   std::string data_dir;   // where the bitmaps are; empty: the current directory
+  std::string record;     // every frame as YUV4MPEG2; "-": standard output
+  ChromaLayout record_chroma = ChromaLayout::Full;
+  int max_fps = 0;
   bool windowed = false;
   int width = 0;
   int height = 0;
   bool vsync = false;
   bool fps = false;
   bool verbose = false;
+  bool quiet = false;     // no progress line on a terminal
   bool intro = true;
   bool help = false;
   bool version = false;

@@ -24,6 +24,24 @@ int file_close(FileHandle file);
 // written as it is. Returns 0 or the platform's error number.
 int write_file_replacing(const std::string& path, const void* data, std::size_t size);
 
+// An output written piece by piece as the run goes on, with the guarantees
+// of write_file_replacing: a regular file is written under the temporary
+// name, and only output_finish renames it into place; meanwhile signals that
+// would end the program silently wait, and one that stops it (a fault,
+// Ctrl+C, fatal_stop) removes the temporary file. "-" is standard output
+// (binary on Windows).
+struct OutputFile {
+  std::intptr_t value = -1;
+  bool direct = false;  // standard output, a device or a FIFO: written where it is
+  std::string path;     // where it ends up
+};
+
+int output_open(const std::string& path, OutputFile& file);
+int output_write(const OutputFile& file, const void* data, std::size_t size);
+int output_finish(OutputFile& file);
+// After a failed write: the temporary file goes, an earlier file stays.
+void output_discard(OutputFile& file);
+
 // Whether write_file_replacing could write `path`: 0 or an error number
 // (a directory is refused).
 int check_writable(const std::string& path);
@@ -31,6 +49,9 @@ int check_writable(const std::string& path);
 // Where an installed copy keeps its bitmaps, found from the running
 // program's own place; empty where that cannot be told.
 std::string installed_data_dir();
+
+// Whether standard error is a terminal, where a line may rewrite itself.
+bool stderr_is_terminal();
 
 // A readable reason for a code the operations above returned.
 std::string file_error_text(int code);

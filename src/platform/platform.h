@@ -21,6 +21,9 @@ struct WindowRequest {
   bool pointer_events = false;  // report Pointer and Click events (the Windows screensaver run ends on them)
   bool all_monitors = false;    // one window over every monitor instead of a maximised one (Win32)
   bool report_depth = false;    // fill WindowInfo::depth_bits; it asks the driver, so only for the log
+  // Where there is no display, a context without a window instead of the
+  // "no display" failure: for runs that only write files (Linux).
+  bool offscreen_without_display = false;
 };
 
 struct PlatformEvent {
@@ -35,6 +38,7 @@ struct WindowInfo {
   int width = 0;       // drawable size in pixels
   int height = 0;
   int depth_bits = 0;  // depth buffer bits actually obtained (with report_depth)
+  std::string context; // what the context is drawn on, for the log; empty where there is one kind
 };
 
 // Opens the window with a current double-buffered context. On failure

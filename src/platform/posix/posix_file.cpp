@@ -164,13 +164,29 @@ private:
 
 // Creates the temporary file beside `path`. A leftover under the same name
 // was made by a killed run that had our process id, so it is ours to replace.
-int create_temporary(const std::string& path, int& fd) {
+int create_temporary(const std::string& path, int& fd, TemporaryKind kind = TemporaryKind::WholeFile) {
   const std::string temporary = temporary_name(path);
   ::unlink(temporary.c_str());
   fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
-  note_temporary(temporary.c_str());
+  note_temporary(kind, temporary.c_str());
   return 0;
+}
+
+// While a recording's temporary file exists, which is most of the run, the
+// signals that would end the program without a word wait, as they do for a
+// whole file. Ctrl+C, SIGTERM and SIGHUP stay deliverable, since their
+// handlers remove the file or end the run in order, and so do the stops of
+// job control, which end nothing.
+sigset_t g_before_stream;
+
+void hold_signals_for_stream() {
+  sigset_t held;
+  sigfillset(&held);
+  for (int open : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT, SIGINT, SIGTERM, SIGHUP, SIGTSTP,
+                   SIGTTIN, SIGTTOU, SIGCONT, SIGWINCH, SIGCHLD, SIGURG})
+    sigdelset(&held, open);
+  pthread_sigmask(SIG_BLOCK, &held, &g_before_stream);
 }
 
 }  // namespace
@@ -186,7 +202,7 @@ int write_file_replacing(const std::string& path, const void* data, std::size_t 
   if (::close(fd) != 0 && code == 0) code = errno;
   if (code == 0 && ::rename(temporary_name(target.path).c_str(), target.path.c_str()) != 0) code = errno;
   if (code != 0) ::unlink(temporary_name(target.path).c_str());
-  note_temporary(nullptr);
+  note_temporary(TemporaryKind::WholeFile, nullptr);
   return code;
 }
 
@@ -200,9 +216,66 @@ int check_writable(const std::string& path) {
   if (const int code = create_temporary(target.path, fd); code != 0) return code;
   ::close(fd);
   ::unlink(temporary_name(target.path).c_str());
-  note_temporary(nullptr);
+  note_temporary(TemporaryKind::WholeFile, nullptr);
   return 0;
 }
+
+int output_open(const std::string& path, OutputFile& file) {
+  if (path == "-") {
+    file = {STDOUT_FILENO, true, path};
+    return 0;
+  }
+  Target target;
+  if (const int code = resolve_output(path, target); code != 0) return code;
+  if (target.direct) {
+    const int fd = ::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file = {fd, true, target.path};
+    return 0;
+  }
+  hold_signals_for_stream();
+  int fd = -1;
+  if (const int code = create_temporary(target.path, fd, TemporaryKind::Stream); code != 0) {
+    pthread_sigmask(SIG_SETMASK, &g_before_stream, nullptr);
+    return code;
+  }
+  file = {fd, false, target.path};
+  return 0;
+}
+
+int output_write(const OutputFile& file, const void* data, std::size_t size) {
+  return write_all(static_cast<int>(file.value), data, size);
+}
+
+int output_finish(OutputFile& file) {
+  int code = 0;
+  if (file.value != STDOUT_FILENO && ::close(static_cast<int>(file.value)) != 0) code = errno;
+  if (!file.direct) {
+    {
+      const SignalsHeld held;
+      const std::string temporary = temporary_name(file.path);
+      if (code == 0 && ::rename(temporary.c_str(), file.path.c_str()) != 0) code = errno;
+      if (code != 0) ::unlink(temporary.c_str());
+      note_temporary(TemporaryKind::Stream, nullptr);
+    }
+    pthread_sigmask(SIG_SETMASK, &g_before_stream, nullptr);
+  }
+  file = OutputFile{};
+  return code;
+}
+
+void output_discard(OutputFile& file) {
+  if (file.value != STDOUT_FILENO) ::close(static_cast<int>(file.value));
+  if (!file.direct) {
+    ::unlink(temporary_name(file.path).c_str());
+    note_temporary(TemporaryKind::Stream, nullptr);
+    pthread_sigmask(SIG_SETMASK, &g_before_stream, nullptr);
+  }
+  file = OutputFile{};
+}
+
+bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::string file_error_text(int code) {
   if (code == static_cast<int>(kCodeShortRead)) return "file is too short";

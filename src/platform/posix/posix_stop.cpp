@@ -26,8 +26,13 @@ namespace {
 
 alignas(16) char g_signal_stack[64 * 1024];
 volatile sig_atomic_t g_termination = 0;
-char g_temporary[PATH_MAX];
-volatile sig_atomic_t g_has_temporary = 0;
+char g_temporary[2][PATH_MAX];
+volatile sig_atomic_t g_has_temporary[2] = {0, 0};
+
+void remove_temporaries() {
+  for (int kind = 0; kind < 2; ++kind)
+    if (g_has_temporary[kind] != 0) ::unlink(g_temporary[kind]);
+}
 
 void write_all(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -64,7 +69,7 @@ void write_reason(const char* reason) {
 }
 
 void on_fault(int signal, siginfo_t* info, void* context) {
-  if (g_has_temporary != 0) ::unlink(g_temporary);
+  remove_temporaries();
   const FaultPlace fault = place_fault(signal, info, context);
   write_error_line(fault.code, fault.location);
   const char* name = sigabbrev_np(signal);
@@ -75,6 +80,7 @@ void on_fault(int signal, siginfo_t* info, void* context) {
 }
 
 void on_interrupt(int) {
+  remove_temporaries();
   write_error_line(kCodeInterrupt, kWhereInterrupt);
   write_reason("interrupted (Ctrl+C)");
   _exit(static_cast<int>(kCodeInterrupt));
@@ -102,6 +108,7 @@ void handle_plain(int signal, void (*handler)(int)) {
 
 void fatal_stop(std::uint32_t code, std::uint32_t location, const char* reason) {
   std::fflush(stdout);
+  remove_temporaries();
   write_error_line(code, location != 0 ? location : 1);
   if (reason != nullptr) write_reason(reason);
   _exit(static_cast<int>(code & 0xFF));
@@ -129,11 +136,12 @@ void install_fault_handlers() {
   handle_plain(SIGXFSZ, SIG_IGN);
 }
 
-void note_temporary(const char* path) {
-  g_has_temporary = 0;
-  if (path == nullptr || std::strlen(path) >= sizeof g_temporary) return;
-  std::memcpy(g_temporary, path, std::strlen(path) + 1);
-  g_has_temporary = 1;
+void note_temporary(TemporaryKind kind, const char* path) {
+  const auto slot = static_cast<std::size_t>(kind);
+  g_has_temporary[slot] = 0;
+  if (path == nullptr || std::strlen(path) >= sizeof g_temporary[slot]) return;
+  std::memcpy(g_temporary[slot], path, std::strlen(path) + 1);
+  g_has_temporary[slot] = 1;
 }
 
 bool termination_requested() { return g_termination != 0; }

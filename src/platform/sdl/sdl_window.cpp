@@ -3,6 +3,10 @@
 // one so that fixed-function GL 1.1 works. Known limit: without a window
 // manager (as under Xvfb) "maximised" means created at the usable bounds.
 // A screensaver host's window is adopted through SDL's foreign windows on X11.
+// Without any display, runs that only write files draw offscreen: SDL's
+// offscreen driver makes an EGL pbuffer (Mesa's software device), and GL
+// calls through libGL reach it, since glvnd dispatches to whichever context
+// is current, EGL's included.
 
 #include <SDL.h>
 
@@ -66,6 +70,11 @@ SDL_Window* create_window(const WindowRequest& request) {
 
 bool shows_pixels(const char* driver) {
   return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
+bool set_in_environment(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
 }
 
 // Without a socket that the environment names, libwayland cannot find a
@@ -161,6 +170,9 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   // so the host would never blank or power down the monitor. The plain demo
   // keeps SDL's default, as a video player does.
   if (hosted || request.pointer_events) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  const bool offscreen = request.offscreen_without_display && !hosted && !set_in_environment("DISPLAY") &&
+                         !set_in_environment("WAYLAND_DISPLAY") && std::getenv("SDL_VIDEODRIVER") == nullptr;
+  if (offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
   if (hosted) {
     // Host windows are X11 windows, and the context goes onto one of them.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
@@ -173,7 +185,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   }
   // Without a display SDL falls back to drivers that show nothing; running
   // on unseen would look like success. Asked for by name, they are fine.
-  if (!shows_pixels(SDL_GetCurrentVideoDriver()) && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+  if (!offscreen && !shows_pixels(SDL_GetCurrentVideoDriver()) && std::getenv("SDL_VIDEODRIVER") == nullptr) {
     reason = std::string("sdl: no display to open a window on (video driver '") + SDL_GetCurrentVideoDriver() +
              "'; is DISPLAY or WAYLAND_DISPLAY set?)";
     SDL_Quit();
@@ -205,6 +217,8 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   SDL_GL_MakeCurrent(g_backend.window, g_backend.context);
   SDL_GL_SetSwapInterval(request.vsync ? 1 : 0);
   if (request.report_depth) SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
+  info.context = offscreen ? "an offscreen EGL pbuffer, there being no display (SDL video driver 'offscreen')"
+                           : std::string("a window (SDL video driver '") + SDL_GetCurrentVideoDriver() + "')";
   SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
   if (hosted)
     x11_watch_host_window(g_backend.window);

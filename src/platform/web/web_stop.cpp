@@ -27,7 +27,7 @@ void fatal_stop(std::uint32_t code, std::uint32_t location, const char* reason) 
 
 // Nothing to remove either: a page has no faults that would skip the file
 // writer's own clean-up.
-void note_temporary(const char*) {}
+void note_temporary(TemporaryKind, const char*) {}
 
 // Nothing to install: a page has no signals, and nothing asks it to end.
 void install_fault_handlers() {}

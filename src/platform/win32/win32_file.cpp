@@ -7,8 +7,11 @@
 // a rename; a device such as NUL or a pipe is written where it is.
 // Known limit: names are in the ANSI code page, as the A functions take them.
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/file.h"
@@ -148,6 +151,53 @@ int check_writable(const std::string& path) {
   CloseHandle(handle);
   if (!target.direct) DeleteFileA(temporary_name(target.path).c_str());
   return 0;
+}
+
+int output_open(const std::string& path, OutputFile& file) {
+  if (path == "-") {
+    // Text mode would turn every 0x0A of a picture into 0D 0A, should
+    // anything write through the C library's stdout.
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == INVALID_HANDLE_VALUE || out == nullptr) return ERROR_INVALID_HANDLE;
+    file = {reinterpret_cast<std::intptr_t>(out), true, path};
+    return 0;
+  }
+  Target target;
+  if (const int code = resolve_output(path, target); code != 0) return code;
+  const HANDLE handle = target.direct ? open_direct(target.path) : create_temporary(target.path);
+  if (handle == INVALID_HANDLE_VALUE) return last_error();
+  file = {reinterpret_cast<std::intptr_t>(handle), target.direct, target.path};
+  return 0;
+}
+
+int output_write(const OutputFile& file, const void* data, std::size_t size) {
+  return write_all(reinterpret_cast<HANDLE>(file.value), data, size);
+}
+
+int output_finish(OutputFile& file) {
+  int code = 0;
+  if (file.path != "-" && !CloseHandle(reinterpret_cast<HANDLE>(file.value))) code = last_error();
+  if (!file.direct) {
+    const std::string temporary = temporary_name(file.path);
+    if (code == 0 && !MoveFileExA(temporary.c_str(), file.path.c_str(), MOVEFILE_REPLACE_EXISTING))
+      code = last_error();
+    if (code != 0) DeleteFileA(temporary.c_str());
+  }
+  file = OutputFile{};
+  return code;
+}
+
+void output_discard(OutputFile& file) {
+  if (file.path != "-") CloseHandle(reinterpret_cast<HANDLE>(file.value));
+  if (!file.direct) DeleteFileA(temporary_name(file.path).c_str());
+  file = OutputFile{};
+}
+
+bool stderr_is_terminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
 std::string file_error_text(int code) {

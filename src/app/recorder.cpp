@@ -1,0 +1,70 @@
+#include "app/recorder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "gl/scene.h"
+#include "platform/stop.h"
+
+namespace ovu {
+
+namespace {
+
+constexpr std::uint32_t kWhereRecord = 0x00D10006;  // beside the other outputs' 00D1000x
+
+[[noreturn]] void record_stop(int code, const std::string& path) {
+  const std::string reason = "record: cannot write '" + path + "': " + file_error_text(code);
+  fatal_stop(static_cast<std::uint32_t>(code), kWhereRecord, reason.c_str());
+}
+
+}  // namespace
+
+void Recorder::open(const Options& options) {
+  if (options.record.empty()) return;
+  path_ = options.record;
+  rate_ = record_frame_rate(options.fixed_step_ms, options.max_fps);
+  layout_ = options.record_chroma;
+  if (const int code = output_open(path_, file_); code != 0) record_stop(code, path_);
+}
+
+void Recorder::start(int width, int height) {
+  if (!active()) return;
+  width_ = width;
+  height_ = height;
+  const std::string header = y4m_header(width, height, rate_, layout_);
+  write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size());
+  const std::size_t line = sizeof kY4mFrameLine - 1;
+  frame_.assign(line + y4m_planes_size(width, height, layout_), 0);
+  std::memcpy(frame_.data(), kY4mFrameLine, line);
+}
+
+void Recorder::frame(int width, int height) {
+  if (!active()) return;
+  const std::vector<std::uint8_t> picture = read_back_buffer(std::max(width, 0), std::max(height, 0));
+  const std::uint8_t* rgb = picture.data();
+  if (width != width_ || height != height_) {
+    fitted_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 3, 0);
+    const auto row = static_cast<std::size_t>(std::clamp(width, 0, width_)) * 3;
+    for (int y = 0; row > 0 && y < std::min(height, height_); ++y)
+      std::memcpy(&fitted_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) * 3],
+                  &picture[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3], row);
+    rgb = fitted_.data();
+  }
+  rgb_to_ycbcr(rgb, width_, height_, layout_, frame_.data() + sizeof kY4mFrameLine - 1);
+  write(frame_.data(), frame_.size());
+}
+
+void Recorder::finish() {
+  if (!active()) return;
+  if (const int code = output_finish(file_); code != 0) record_stop(code, path_);
+}
+
+// A reader that went away (EPIPE) ends the run here as any other failure does.
+void Recorder::write(const std::uint8_t* data, std::size_t size) {
+  if (const int code = output_write(file_, data, size); code != 0) {
+    output_discard(file_);
+    record_stop(code, path_);
+  }
+}
+
+}  // namespace ovu
