@@ -25,7 +25,6 @@ struct Options {
   std::string data_dir;   // where the bitmaps are; empty: the current directory
   std::string record;     // every frame as YUV4MPEG2; "-": standard output
   ChromaLayout record_chroma = ChromaLayout::Full;
-  int max_fps = 0;
   bool windowed = false;
   int width = 0;
   int height = 0;
