@@ -1,4 +1,5 @@
 #include "core/frame_loop.h"
+#include "core/intro.h"
 #include "core/frame_pacing.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +153,22 @@ TEST(FramePacing, FramesStartOnTheScheduleAndAnOverrunStartsItAgain) {
     pacing.start(kOrigin);
     for (const auto& [end, wait] : c.end_wait)
       EXPECT_EQ(pacing.wait_after_frame(kOrigin + end), wait) << c.max_fps << " fps, frame ending at " << end;
+  }
+}
+
+// The title: fading in until 2 s, held until 5, dissolving with a growing wobble until 10.
+TEST(Intro, FadesInHoldsAndDissolvesOnTheWallClock) {
+  const struct Case {
+    float seconds, alpha, wobble;
+    bool visible;
+  } cases[] = {{0, 0, 0, true},      {1, 0.5f, 0, true},     {1.99f, 0.995f, 0, true}, {2.25f, 1, 0, true},
+               {4.99f, 1, 0, true},  {7.5f, 0.5f, 0.02f, true}, {9.99f, 0.002f, 0.03992f, true}, {10, 0, 0, false}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(intro_visible(c.seconds), c.visible) << c.seconds;
+    if (!c.visible) continue;
+    const IntroFade fade = intro_fade(c.seconds);
+    EXPECT_NEAR(fade.alpha, c.alpha, 1e-5) << c.seconds;
+    EXPECT_NEAR(fade.wobble, c.wobble, 1e-6) << c.seconds;
   }
 }
 
