@@ -17,6 +17,10 @@ add_custom_command(
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_bitmaps.cpp ${host_generator_headers}
   COMMENT "Building the bitmap generator for the build host"
   VERBATIM)
+# One target builds the generator; those that run it wait for that target and
+# follow its sources, so two of them never build it at once.
+add_custom_target(host_generator DEPENDS ${host_generator})
+set(host_generator_sources ${CMAKE_SOURCE_DIR}/tools/make_bitmaps.cpp ${host_generator_headers})
 
 set(OVU_BITMAPS
   ${CMAKE_BINARY_DIR}/CHRMWARP.bmp
@@ -25,15 +29,17 @@ set(OVU_BITMAPS
 add_custom_command(
   OUTPUT ${OVU_BITMAPS}
   COMMAND ${host_generator} ${CMAKE_BINARY_DIR}
-  DEPENDS ${host_generator}
+  DEPENDS ${host_generator_sources}
   COMMENT "Drawing CHRMWARP.bmp, vo.bmp and vomask.bmp"
   VERBATIM)
 add_custom_target(bitmaps ALL DEPENDS ${OVU_BITMAPS})
+add_dependencies(bitmaps host_generator)
 
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/ovu.ico
   COMMAND ${host_generator} --icons ${CMAKE_BINARY_DIR}
-  DEPENDS ${host_generator}
+  DEPENDS ${host_generator_sources}
   COMMENT "Drawing the icon"
   VERBATIM)
 add_custom_target(icons ALL DEPENDS ${CMAKE_BINARY_DIR}/ovu.ico)
+add_dependencies(icons host_generator)
