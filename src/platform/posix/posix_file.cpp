@@ -134,10 +134,16 @@ int write_all(int fd, const void* data, std::size_t size) {
 
 // Non-blocking open, so a FIFO that nothing reads is refused at once
 // (ENXIO) instead of waiting for a reader forever; the writes then block.
-int write_in_place(const std::string& path, const void* data, std::size_t size) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+int open_in_place(const std::string& path, int& fd) {
+  fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return errno;
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return 0;
+}
+
+int write_in_place(const std::string& path, const void* data, std::size_t size) {
+  int fd = -1;
+  if (const int code = open_in_place(path, fd); code != 0) return code;
   int code = write_all(fd, data, size);
   if (::close(fd) != 0 && code == 0) code = errno;
   return code;
@@ -228,9 +234,8 @@ int output_open(const std::string& path, OutputFile& file) {
   Target target;
   if (const int code = resolve_output(path, target); code != 0) return code;
   if (target.direct) {
-    const int fd = ::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    int fd = -1;
+    if (const int code = open_in_place(target.path, fd); code != 0) return code;
     file = {fd, true, target.path};
     return 0;
   }
