@@ -10,8 +10,6 @@ namespace ovu {
 
 namespace {
 
-constexpr std::uint32_t kWhereRecord = 0x00D10006;  // beside the other outputs' 00D1000x
-
 [[noreturn]] void record_stop(int code, const std::string& path) {
   const std::string reason = "record: cannot write '" + path + "': " + file_error_text(code);
   fatal_stop(static_cast<std::uint32_t>(code), kWhereRecord, reason.c_str());
