@@ -16,7 +16,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libstb-dev libx11-dev
   xvfb xauth xdotool x11-utils apitrace
-  libxss-dev dbus-daemon dbus-bin  # the X idle time and the session bus of the display-power checks
+  xprintidle dbus-daemon dbus-bin  # the X idle time and the session bus of the display-power checks
   valgrind hyperfine time
   file  # cpack reads the package's library dependencies through it
   desktop-file-utils appstream  # the package test validates the desktop entries and metainfo

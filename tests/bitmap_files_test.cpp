@@ -20,10 +20,7 @@ std::uint32_t u32(const std::string& b, std::size_t at) {
 TEST(BitmapFiles, AreWellFormedBottomUpBitmapsTheSameInEveryRun) {
   test::TempDir dir;
   ASSERT_EQ(test::run_child({OVU_MAKE_BITMAPS, dir.path()}).exit_code, 0);
-  struct Case {
-    const char* name;
-    unsigned bits, offset, size, colours;
-  } cases[] = {
+  struct Case { const char* name; unsigned bits, offset, size, colours; } cases[] = {
       {"CHRMWARP.bmp", 24, 54, 786486, 0}, {"vo.bmp", 24, 54, 786486, 0}, {"vomask.bmp", 8, 1078, 263222, 256}};
   for (const Case& c : cases) {
     const std::string b = test::read_file(dir.file(c.name));

@@ -64,12 +64,7 @@ TEST(FrameLoop, FrameRunsDropRenderFlushUpdateSwapInOrder) {
   EXPECT_EQ(rig.out.calls, expected_calls);
 }
 
-TEST(FrameLoop, StepComesFromTheTwoSingleSeconds) {
-  // Near 16384 s seconds are coarse: the step is a multiple of 100/512.
-  EXPECT_EQ(step_between(16384.0f, std::nextafter(16384.0f, 1e9f)), 100.0f / 512);
-}
-
-TEST(FrameLoop, FrameClockKeepsItsPaceAndNeverFreezes) {
+TEST(FrameLoop, FrameClockKeepsItsPaceAndWrapsWithoutAJump) {
   // Unchanged until it reaches the wrap point, then taken back by it.
   float clock = 0, before = 0;
   while (clock >= before) {
@@ -82,26 +77,12 @@ TEST(FrameLoop, FrameClockKeepsItsPaceAndNeverFreezes) {
   EXPECT_EQ(clock, to_single(to_single(Extended(before) + 0.1f) - kFrameClockWrap));
   // The sway angle does not jump at the wrap.
   EXPECT_NEAR(std::sin(Extended(before) / 10 + 0.01L), std::sin(Extended(clock) / 10), 1e-3);
-
-  // 20 million more frames: always between 0.0995 and 0.1005 per frame.
-  for (int i = 0; i < 20'000'000; ++i) {
-    before = clock;
-    clock = advance_frame_clock(clock);
-    if (clock < before) continue;
-    const float delta = clock - before;
-    ASSERT_GT(delta, 0.0995f) << "frame " << i;
-    ASSERT_LT(delta, 0.1005f) << "frame " << i;
-  }
 }
 
 TEST(FrameLoop, InjectedFrameLengthsAtTheSplitThresholds) {
   // One frame of `ms` after the start, from a counter about to wrap; the
-  // plain steps it must come to, worked out by hand.
-  struct Case {
-    std::uint32_t ms;
-    int plain_steps;
-    float frame_step;  // before splitting
-  } cases[] = {
+  // plain steps it must come to, worked out by hand, and the frame's step before splitting.
+  struct Case { std::uint32_t ms; int plain_steps; float frame_step; } cases[] = {
       {20, 1, to_single(Extended(0.02f) * 100)},  // Step 2 exactly: one plain step
       {21, 2, to_single(Extended(0.021f) * 100)}, // just over: two halves
       {1000, 50, 100.0f},                          // one second: 50 sub-steps
@@ -137,10 +118,8 @@ TEST(FrameLoop, InjectedFrameLengthsAtTheSplitThresholds) {
 }
 
 TEST(FramePacing, FramesStartOnTheScheduleAndAnOverrunStartsItAgain) {
-  const struct Case {
-    int max_fps;
-    std::vector<std::pair<std::int64_t, std::int64_t>> end_wait;  // a frame ends (after the origin), the wait
-  } cases[] = {
+  // Frames ending (after the origin) and the waits after them.
+  const struct Case { int max_fps; std::vector<std::pair<std::int64_t, std::int64_t>> end_wait; } cases[] = {
       {60, {{0, 16666}, {16666, 16667}, {33333, 16667}}},         // each due time from the origin: no drift
       {30, {{10000, 23333}, {73333, 0}, {83333, 16667}}},         // a late frame only shortens the next wait
       {30, {{70000, 0}, {80000, 23333}, {103333, 33333}}},        // more than an interval late: again from 70000
@@ -158,10 +137,7 @@ TEST(FramePacing, FramesStartOnTheScheduleAndAnOverrunStartsItAgain) {
 
 // The title: fading in until 2 s, held until 5, dissolving with a growing wobble until 10.
 TEST(Intro, FadesInHoldsAndDissolvesOnTheWallClock) {
-  const struct Case {
-    float seconds, alpha, wobble;
-    bool visible;
-  } cases[] = {{0, 0, 0, true},      {1, 0.5f, 0, true},     {1.99f, 0.995f, 0, true}, {2.25f, 1, 0, true},
+  const struct Case { float seconds, alpha, wobble; bool visible; } cases[] = {{0, 0, 0, true},      {1, 0.5f, 0, true},     {1.99f, 0.995f, 0, true}, {2.25f, 1, 0, true},
                {4.99f, 1, 0, true},  {7.5f, 0.5f, 0.02f, true}, {9.99f, 0.002f, 0.03992f, true}, {10, 0, 0, false}};
   for (const Case& c : cases) {
     EXPECT_EQ(intro_visible(c.seconds), c.visible) << c.seconds;

@@ -204,14 +204,8 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
     }
     EXPECT_EQ(std::make_pair(begins, off_the_sphere), std::make_pair(20, 0)) << "strips; vertices off the sphere";
     const float dissolve = seconds < 5 ? 0 : static_cast<float>((Ext(seconds) - 5) / 5);
-    const Calls intro = Calls{"glMatrixMode(GL_MODELVIEW)",
-                              "glPushMatrix()",
-                              "glLoadIdentity()",
-                              "glScalef(2, 2, 2)",
-                              "glMatrixMode(GL_PROJECTION)",
-                              "glPushMatrix()",
-                              "glLoadIdentity()",
-                              "glEnable(GL_BLEND)",
+    const Calls intro = Calls{"glMatrixMode(GL_MODELVIEW)", "glPushMatrix()", "glLoadIdentity()", "glScalef(2, 2, 2)",
+                              "glMatrixMode(GL_PROJECTION)", "glPushMatrix()", "glLoadIdentity()", "glEnable(GL_BLEND)",
                               "glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA)",
                               call("glColor4f(1, 1, 1, #)", {seconds < 2 ? seconds / 2 : 1 - dissolve}),
                               "glBindTexture(GL_TEXTURE_2D, 2)"} +

@@ -22,12 +22,9 @@ TEST(Input, KeysClicksCloseRequestsAndSignalsWaitingBeforeTheFirstFrame) {
   const std::vector<std::string> nudges = {"xdotool", "mousemove_relative", "3", "2", "mousemove_relative", "--", "-3",
                                            "2"};
   // clang-format off
-  struct Row {
-    std::vector<std::string> args;
-    std::vector<std::vector<std::string>> sends;  // "{id}": the window
-    int signal, code;
-    std::string out, err;
-  } rows[] = {
+  // The commands sent ("{id}": the window), a signal, and the exit code and outputs expected.
+  struct Row { std::vector<std::string> args; std::vector<std::vector<std::string>> sends; int signal, code;
+               std::string out, err; } rows[] = {
       {frames, {{"xdotool", "key", "a"}}, 0, 0, "", "fps: 0 frames"},
       {frames, {{"xdotool", "key", "alt+a", "F10", "alt"}, {"xdotool", "mousemove", "10", "10", "click", "1"}}, 0, 0,
        "", "fps: 3 frames"},  // system keys and the mouse end nothing
@@ -36,6 +33,11 @@ TEST(Input, KeysClicksCloseRequestsAndSignalsWaitingBeforeTheFirstFrame) {
       {frames, {}, SIGTERM, 0, "", "fps: 0 frames"},
       {frames, {}, SIGHUP, 0, "", "fps: 0 frames"},  // the terminal went away
       {frames, {}, SIGINT, 217, "Runtime error 217 at 00C7C217\n", "ovu: interrupted"},
+      {frames, {{"xdotool", "windowkill", "{id}"}}, 0, 1, "Runtime error   1 at 00D10005\n",
+       "ovu: x11: the connection to the X server was lost"},
+      // Minimised at the last frame: nothing to capture, and the earlier picture stays.
+      {{"--frames", "2", "--screenshot", "{shot}"}, {{"xdotool", "windowunmap", "{id}"}}, 0, 1,
+       "Runtime error   1 at 00D10002\n", "minimised"},
       {{"/s"}, {nudges, {"xdotool", "mousemove_relative", "100", "0"}}, 0, 0, "", ""},
       {{"/s"}, {nudges, {"xdotool", "click", "1"}}, 0, 0, "", ""},
   };
@@ -46,7 +48,11 @@ TEST(Input, KeysClicksCloseRequestsAndSignalsWaitingBeforeTheFirstFrame) {
     test::XServer x;
     test::Child helper({OVU_X11_HELPER, "hold"}, test::program_options("", {x.env()}));
     ASSERT_TRUE(test::eventually([&] { return helper.output() == "ready\n"; }));
-    test::Child ovu(test::program(row.args), test::program_options("", {x.env()}));
+    test::TempDir dir;
+    test::write_file(dir.file("shot.png"), "earlier");
+    std::vector<std::string> args = row.args;
+    std::replace(args.begin(), args.end(), std::string("{shot}"), dir.file("shot.png"));
+    test::Child ovu(test::program(args), test::program_options("", {x.env()}));
     const std::string out = helper.wait().out, window = out.substr(6, out.find('\n', 6) - 6);
     if (&row == &rows[0]) {
       // Borderless over the whole screen, class "wc", title "ovu".
@@ -65,6 +71,7 @@ TEST(Input, KeysClicksCloseRequestsAndSignalsWaitingBeforeTheFirstFrame) {
     EXPECT_EQ(r.exit_code, row.code) << r.err;
     EXPECT_EQ(r.out, row.out);
     EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    EXPECT_EQ(test::read_file(dir.file("shot.png")), "earlier");
   }
 }
 
@@ -88,11 +95,8 @@ bool shows_scene(const std::string& window, int width, int height, const std::st
 }
 
 TEST(Input, HostsWindowsAreDrawnIntoFollowedAndLeftAsTheyWere) {
-  struct Row {
-    const char* what;
-    std::vector<std::string> args;  // "{id}": the host's window
-    bool argb, resize;  // the host of depth 32 is named in XSCREENSAVER_WINDOW and destroyed while drawn into
-  } rows[] = {
+  // "{id}": the host's window. The host of depth 32 (argb) is named in XSCREENSAVER_WINDOW and destroyed while drawn into.
+  struct Row { const char* what; std::vector<std::string> args; bool argb, resize; } rows[] = {
       {"--window-id, then resized", {"--window-id", "{id}", "--no-intro"}, false, true},
       {"--root with the host's window named, of depth 32, destroyed", {"--root", "--no-intro"}, true, false},
       {"-root alone", {"-root", "--no-intro"}, false, false},

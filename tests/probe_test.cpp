@@ -86,13 +86,9 @@ void damage(const std::string& path, const std::string& how) {
 TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
   const std::string colour = junk(kColourSize, 1), mask = junk(kMaskSize, 2);
   const std::string rgb = expected_hash(colour, ""), rgba = expected_hash(colour, mask);
-  struct Row {
-    std::vector<std::string> args;    // in the row's directory, which holds c.bmp and m.bmp
-    std::vector<std::string> damage;  // file, how, ...
-    int code;
-    std::string location;  // of the stop, the texels' hash when it loads, or "" for a fault's own place
-    bool as_nobody = false;
-  } rows[] = {
+  // The probe's arguments, run in a directory that holds c.bmp and m.bmp; the damage done first (file, how,
+  // ...); the exit code; the stop's place, the texels' hash when it loads, or "" for a fault's own place.
+  struct Row { std::vector<std::string> args, damage; int code; std::string location; bool as_nobody = false; } rows[] = {
       {{"rgb", "c.bmp"}, {}, 0, rgb},
       {{"rgba", "c.bmp", "m.bmp"}, {}, 0, rgba},
       {{"rgb", "c.bmp"}, {"c.bmp", "huge"}, 0, rgb},
@@ -106,7 +102,6 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
       {{"rgba", "c.bmp", "none.bmp"}, {}, ENOENT, "00B10012"},  // after the colour file opened
       {{"rgb", "c.bmp"}, {"c.bmp", "directory"}, EISDIR, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "fifo"}, EINVAL, "00B10001"},
-      {{"rgb", "/dev/zero"}, {}, EINVAL, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "loop"}, ELOOP, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "socket"}, ENXIO, "00B10001"},
       {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "0000"}, EACCES, "00B10012", true},

@@ -25,29 +25,12 @@ std::vector<std::string> one_frame(std::vector<std::string> args) {
   return args;
 }
 
-
 // Standard output a pipe that nobody reads.
 constexpr const char* kBrokenStdout =
     "p=$(mktemp -u) && mkfifo \"$p\" && exec 3<>\"$p\" 4>\"$p\" 3<&- && rm \"$p\" && exec \"$@\" >&4";
-// Done from outside to the program's window, on an X server of the row's own.
-constexpr const char* kMinimise =
-    "\"$@\" & ovu=$!; xdotool search --sync --name '^ovu$' windowunmap >/dev/null; wait $ovu";
-constexpr const char* kKillConnection =
-    "\"$@\" & ovu=$!; xdotool search --sync --name '^ovu$' windowkill >/dev/null; wait $ovu";
+// Destroyed from outside while it runs, on an X server of the row's own.
 constexpr const char* kDestroyWindow =
     "\"$@\" & ovu=$!; xdotool search --sync --name '^ovu$' windowclose >/dev/null; wait $ovu";
-constexpr const char* kInputOnlyHost =
-    "\"$X11_HELPER\" host 64x48 \"$0.id\" input-only 2>/dev/null & until [ -s \"$0.id\" ]; do sleep 0.05; done; "
-    "exec \"$@\" --window-id $(cat \"$0.id\")";
-
-std::vector<std::string> on_own_server(const char* script, const std::vector<std::string>& args) {
-  std::vector<std::string> all = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/bin/bash", "-c", script,
-                                  "{dir}/host", "{ovu}"};
-  if (script != kInputOnlyHost) all.insert(all.end(), {"--windowed", "64x48"});
-  all.insert(all.end(), args.begin(), args.end());
-  return all;
-}
-
 // On a session bus of its own, watched: its traffic in "$0.bus", marked so that nothing sent is missed.
 constexpr const char* kOnSessionBus =
     "dbus-monitor --session >\"$0.bus\" 2>&1 & m=$!; "
@@ -55,13 +38,15 @@ constexpr const char* kOnSessionBus =
     "\"$@\"; code=$?; "
     "until grep -q member=End \"$0.bus\"; do dbus-send --session --type=signal / ovu.Test.End; sleep 0.1; done; "
     "kill $m; exit $code";
-constexpr const char* kHostWindow =
-    "\"$X11_HELPER\" host 64x48 \"$0.id\" 2>/dev/null & until [ -s \"$0.id\" ]; do sleep 0.05; done; "
-    "exec \"$@\" --window-id $(cat \"$0.id\")";
+// A host's window of the X11 helper's, its id in "$0.id", drawn into.
+std::string in_host_window(const std::string& kind = "") {
+  return "\"$X11_HELPER\" host 64x48 \"$0.id\" " + kind + " 2>/dev/null & until [ -s \"$0.id\" ]; do sleep 0.05; done; "
+         "exec \"$@\" --window-id $(cat \"$0.id\")";
+}
 // The X server's idle time while the program runs, until it reaches 40 s or falls back: the last one in "$0.idle".
 constexpr const char* kIdleTime =
     "\"$@\" & ovu=$!; last=0; "
-    "while idle=$(\"$X11_HELPER\" idle) && [ \"$idle\" -ge $last ] && [ \"$idle\" -lt 40000 ]; do last=$idle; sleep 0.5; done; "
+    "while idle=$(xprintidle) && [ \"$idle\" -ge $last ] && [ \"$idle\" -lt 40000 ]; do last=$idle; sleep 0.5; done; "
     "echo \"$idle\" >\"$0.idle\"; kill -TERM $ovu; wait $ovu";
 constexpr const char* kNoScreensaverCall = "grep -q member=End host.bus && ! grep -q ScreenSaver host.bus";
 
@@ -87,11 +72,7 @@ std::vector<std::string> over_limit(const std::vector<std::string>& output) {
 
 // The field after the same frames of the core loop, as --dump-water writes it.
 void dump_equals_core(const TempDir& dir, const ChildResult&) {
-  struct NoOutput {
-    void render(const FrameView&) {}
-    void flush() {}
-    void swap() {}
-  } out;
+  struct NoOutput { void render(const FrameView&) {} void flush() {} void swap() {} } out;
   Random random;
   Water water(random);
   FrameLoop loop(water, random);
@@ -151,7 +132,6 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
   const std::string x11_helper = std::string("X11_HELPER=") + OVU_X11_HELPER;
   // clang-format off
   const ProgramRow rows[] = {
-      {"frames", {"--windowed", "320x240", "--frames", "5"}, 0, "", ""},
       // Bit 6 of the control word is reserved and may read back as 1.
       {"verbose", {"--windowed", "160x120", "--frames", "1", "--verbose"}, 0, "", "window: 160 x 120\nfpu: control word 0x13"},
       {"help", {"--help"}, 0, "usage: ovu [options]\n*", "", kNoDisplay},
@@ -165,14 +145,10 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
       {"host variable without --root: a window of its own", kOneFrame, 0, "", "", {"XSCREENSAVER_WINDOW=0x7ffffff"}},
       {"CHRMWARP.bmp missing", kOneFrame, 2, "Runtime error   2 at 00B10001\n", "'CHRMWARP.bmp': No such file", {},
        "rm CHRMWARP.bmp"},
-      {"vo.bmp missing", kOneFrame, 2, "Runtime error   2 at 00B10011\n", "'vo.bmp'", {}, "rm vo.bmp"},
-      {"vomask.bmp missing", kOneFrame, 2, "Runtime error   2 at 00B10012\n", "'vomask.bmp'", {}, "rm vomask.bmp"},
-      {"--data-dir", one_frame({"--data-dir", "{dir}/data"}), 0, "", "", {}, "mkdir data; mv *.bmp data"},
-      {"--data-dir without vo.bmp", one_frame({"--data-dir", "{dir}/data/"}), 2, "Runtime error   2 at 00B10011\n",
-       "/data/vo.bmp'", {}, "mkdir data; mv *.bmp data; rm data/vo.bmp"},
+      // The three found there, a slash after it or not; the mask, checked last, is missing.
+      {"--data-dir", one_frame({"--data-dir", "{dir}/data/"}), 2, "Runtime error   2 at 00B10012\n",
+       "/data/vomask.bmp'", {}, "mkdir data; mv *.bmp data; rm data/vomask.bmp"},
       {"unknown option", {"--bogus"}, 64, "", "ovu: unknown option '--bogus'" + usage, kNoDisplay},
-      {"no frames", {"--frames", "0"}, 64, "", "ovu: --frames: '0' is not a whole number", kNoDisplay},
-      {"control characters", {"--bogus\n\x1b[2J"}, 64, "", "ovu: unknown option '--bogus??[2J'" + usage, kNoDisplay},
       {"screenshot nowhere", {"--frames", "1", "--screenshot", "/nonexistent-dir/shot.png"}, 64, "",
        "ovu: cannot write '/nonexistent-dir/shot.png': No such file or directory" + usage, kNoDisplay},
       {"dump onto a directory", {"--dump-water", "{dir}"}, 64, "", "Is a directory" + usage, kNoDisplay, "",
@@ -182,8 +158,6 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "--dump-water", "{dir}/water.bin"}, 0, "", "", {}, "echo earlier >water.bin", "", dump_equals_core},
       {"dump through a link", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {}, "echo earlier >old; ln -s old out",
        "test -L out; " + std::string(kDumped)},
-      {"dump through a link to nothing yet", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {},
-       "ln -s new out", "test -L out; " + std::string(kDumped)},
       {"dump to a device", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {},
        "mknod out c 1 3", "test -c out"},  // a null device of our own: a mistake must not replace the machine's,
       // More than a pipe holds, so the writes must block once the open did not.
@@ -197,23 +171,20 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "Runtime error  27 at 00D10003\n", "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
       {"screenshot over the file-size limit", over_limit({"--screenshot", "{dir}/out"}), 27,
        "Runtime error  27 at 00D10002\n", "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
-      {"screenshot of a minimised window", on_own_server(kMinimise, {"--frames", "100", "--delay", "50000",
-       "--screenshot", "{dir}/out"}), 1, "Runtime error   1 at 00D10002\n", "minimised", {}, "echo earlier >out",
-       "test $(cat out) = earlier"},
       {"standard output closed at a stop", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--data-dir",
        "/nonexistent"}, 2, "", "bmp: cannot open '/nonexistent/CHRMWARP.bmp'"},
       {"standard output closed for --help", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--help"}, 0, "", ""},
       {"control characters in a reason", one_frame({"--data-dir", "/nonexistent/a\nb\x1b[2J"}), 2,
        "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
-      {"X connection killed", on_own_server(kKillConnection, {}), 1, "Runtime error   1 at 00D10005\n",
-       "ovu: x11: the connection to the X server was lost"},
-      {"window destroyed from outside", on_own_server(kDestroyWindow, {}), 1, "Runtime error   1 at 00D10004\n",
+      {"window destroyed from outside", {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/bin/bash", "-c",
+       kDestroyWindow, "bash", "{ovu}", "--windowed", "64x48"}, 1, "Runtime error   1 at 00D10004\n",
        "ovu: x11: our window was destroyed from outside"},
-      {"input-only host window", on_own_server(kInputOnlyHost, {}), 1, no_window, "is input-only", {x11_helper}},
+      {"input-only host window", {"/bin/bash", "-c", in_host_window("input-only"), "{dir}/host", "{ovu}"}, 1,
+       no_window, "is input-only", {x11_helper}},
       // Only the plain demo keeps the display awake, as a video player does; a screensaver run leaves its power alone.
       {"the plain demo inhibits the screensaver", on_session_bus({"{ovu}", "--windowed", "64x48", "--frames", "3"}), 0,
        "", "", {}, "", "grep -q 'interface=org.freedesktop.ScreenSaver; member=Inhibit' host.bus"},
-      {"a host's window: no screensaver call", on_session_bus({"/bin/bash", "-c", kHostWindow, "{dir}/host", "{ovu}",
+      {"a host's window: no screensaver call", on_session_bus({"/bin/bash", "-c", in_host_window(), "{dir}/host", "{ovu}",
        "--frames", "3"}), 0, "", "", {x11_helper}, "", kNoScreensaverCall},
       {"--root: no screensaver call, and 40 s of idle time", on_session_bus({"/bin/bash", "-c", kIdleTime, "{dir}/host",
        "{ovu}", "--root", "--max-fps", "10"}), 0, "", "", {x11_helper, "XSCREENSAVER_WINDOW"}, "",
@@ -231,8 +202,6 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "No space left on device"},
       {"record over the file-size limit", over_limit({"--record", "{dir}/out"}), 27, "Runtime error  27 at 00D10006\n",
        "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
-      {"bad --record-format", {"--record", "x.y4m", "--record-format", "422"}, 64, "",
-       "ovu: --record-format: '422' is not 444 or 420" + usage, kNoDisplay},
       {"progress on a terminal", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5\" /dev/null", "{ovu}"},
        0, "\rframe 1 of 5, *", "", {}, "", "", [](const TempDir&, const ChildResult& r) {
          EXPECT_NE(r.out.find("\rframe 5 of 5, "), std::string::npos) << r.out; }},
@@ -242,8 +211,6 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "", "", paused_between_frames},
       {"frame rate cap", {"--windowed", "160x120", "--frames", "5", "--max-fps", "5", "--fps"}, 0, "", "fps: 5 frames",
        {}, "", "", paused_between_frames},
-      {"frame rate cap out of range", {"--max-fps", "1001"}, 64, "",
-       "ovu: --max-fps: '1001' is not a whole number from 1 to 1000" + usage, kNoDisplay},
   };
   // clang-format on
   for (const ProgramRow& row : rows) test::run_row(row);

@@ -38,13 +38,6 @@ bool same_field(const Water& a, const Water& b) {
   return std::memcmp(a.cells().data(), b.cells().data(), sizeof(Cell) * Water::kCellCount) == 0;
 }
 
-Water flat_water(float height = 0) {
-  Random random;
-  Water water(random);
-  for (Cell& c : water.cells()) c = Cell{height, 0};
-  return water;
-}
-
 // A second, differently organised step: velocities from a frozen copy of
 // the heights, one cell at a time. Any height written too early, a swapped
 // neighbour or a missed rounding makes the fields part.
@@ -83,13 +76,10 @@ TEST(Water, StepMatchesAnIndependentComputationBitForBit) {
   std::vector<Cell> reference = water.cells();
   Random drops;
   for (int frame = 0; frame < 60; ++frame) {
+    // The fields are equal here; the dents themselves are checked on their own below.
     if (frame % 7 == 0) {
-      Random copy = drops;
       drop_ripple(water, drops);
-      Water scratch = flat_water();
-      scratch.cells() = reference;
-      drop_ripple(scratch, copy);
-      reference = scratch.cells();
+      reference = water.cells();
     }
     const float step = 0.9f + 0.1f * static_cast<float>(frame % 5);
     water.update(step);
@@ -105,11 +95,7 @@ TEST(Water, StepsUpToTwoArePlainLongerOnesEqualSubStepsBadOnesNothing) {
   drop_ripple(start, random);
   const float inf = std::numeric_limits<float>::infinity();
   const float above_two = std::nextafter(2.0f, inf), above_one = std::nextafter(1.0f, inf);
-  const struct Case {
-    float step;
-    int count;
-    float sub_step;
-  } cases[] = {
+  const struct Case { float step; int count; float sub_step; } cases[] = {
       {0.0f, 1, 0.0f}, {0.5f, 1, 0.5f}, {1.6f, 1, 1.6f}, {std::nextafter(2.0f, 0.0f), 1, std::nextafter(2.0f, 0.0f)},
       {2.0f, 1, 2.0f}, {above_two, 2, above_one}, {2.5f, 2, 1.25f}, {4.0f, 2, 2.0f},
       {std::nextafter(4.0f, inf), 3, to_single(Extended(std::nextafter(4.0f, inf)) / 3)},

@@ -1,18 +1,15 @@
 // X11 chores for the end-to-end tests that the stock tools cannot do:
-//   x11_helper hold                print "ready", then map the next window only once its process is
-//                                  stopped (SIGSTOP) and print its id: what is sent to it then waits
-//                                  for its first pump
+//   x11_helper hold                print "ready", map the next window, stop its process (SIGSTOP) once
+//                                  it asks to be maximised and print its id: what is sent to it then
+//                                  waits for its first pump
 //   x11_helper close ID            ask window ID to close (WM_DELETE_WINDOW)
 //   x11_helper host WxH FILE [argb|input-only]  map a plain window as a screensaver host would, write
 //                                  its id to FILE and keep it until it is destroyed; argb: of depth 32, as
 //                                  xscreensaver makes them when it has no GL visual
 //   x11_helper pixel ID X Y        print the R G B of one pixel of window ID ("root": the root window)
-//   x11_helper idle                print the server's idle time in milliseconds (since the last input
-//                                  or reset of its screensaver timer)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/scrnsaver.h>
 #include <signal.h>
 
 #include <cstdio>
@@ -29,7 +26,8 @@ void publish(const std::string& file, Window window) {
   std::rename((file + ".new").c_str(), file.c_str());
 }
 
-// Stands in for a window manager until a window asks to be mapped; the first line says when it is ready.
+// Stands in for a window manager until a window is mapped and has asked to be maximised, the last step
+// of its opening; the first line says when it is ready.
 int hold(Display* display) {
   XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
   XSync(display, False);
@@ -43,7 +41,9 @@ int hold(Display* display) {
       XWindowChanges changes{r.x, r.y, r.width, r.height, r.border_width, r.above, r.detail};
       XConfigureWindow(display, r.window, static_cast<unsigned>(r.value_mask), &changes);
     } else if (event.type == MapRequest) {
-      const Window window = event.xmaprequest.window;
+      XMapWindow(display, event.xmaprequest.window);
+    } else if (event.type == ClientMessage && event.xclient.message_type == XInternAtom(display, "_NET_WM_STATE", False)) {
+      const Window window = event.xclient.window;
       Atom type;
       int format;
       unsigned long count, left;
@@ -53,8 +53,6 @@ int hold(Display* display) {
       if (pid == nullptr || count != 1) return 1;
       kill(static_cast<pid_t>(*reinterpret_cast<unsigned long*>(pid)), SIGSTOP);
       XFree(pid);
-      XMapWindow(display, window);
-      XSync(display, False);
       std::printf("0x%lx\n", window);
       return 0;
     }
@@ -105,15 +103,6 @@ int print_pixel(Display* display, Window window, int x, int y) {
   return 0;
 }
 
-int print_idle(Display* display) {
-  int event_base = 0, error_base = 0;
-  if (!XScreenSaverQueryExtension(display, &event_base, &error_base)) return 1;
-  XScreenSaverInfo info{};
-  if (!XScreenSaverQueryInfo(display, DefaultRootWindow(display), &info)) return 1;
-  std::printf("%lu\n", info.idle);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +118,6 @@ int main(int argc, char** argv) {
       argc < 3 || std::strcmp(argv[2], "root") == 0 ? DefaultRootWindow(display) : std::strtoul(argv[2], nullptr, 0);
   if (command == "close" && argc == 3) result = close_window(display, window);
   if (command == "host" && (argc == 4 || argc == 5)) result = host(display, argv[2], argv[3], argc == 5 ? argv[4] : "");
-  if (command == "idle" && argc == 2) result = print_idle(display);
   if (command == "pixel" && argc == 5) result = print_pixel(display, window, std::atoi(argv[3]), std::atoi(argv[4]));
   XSync(display, False);
   XCloseDisplay(display);

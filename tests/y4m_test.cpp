@@ -10,9 +10,7 @@ namespace {
 // Worked out from Y = 0.2126 R + 0.7152 G + 0.0722 B, Cb = 128 + (B - Y) / 1.8556
 // and Cr = 128 + (R - Y) / 1.5748, each rounded half up and kept within 0 to 255.
 TEST(Y4m, KnownColoursConvertAsTheBt709FullRangeFormulasRound) {
-  const struct Case {
-    std::uint8_t r, g, b, y, cb, cr;
-  } cases[] = {
+  const struct Case { std::uint8_t r, g, b, y, cb, cr; } cases[] = {
       {0, 0, 0, 0, 128, 128},        {255, 255, 255, 255, 128, 128}, {128, 128, 128, 128, 128, 128},
       {255, 0, 0, 54, 99, 255},      // Cr 255.5: clamped
       {0, 255, 0, 182, 30, 12},      {0, 0, 255, 18, 255, 116},      // Cb 255.5: clamped
@@ -53,11 +51,7 @@ TEST(Y4m, HeaderSaysSizeRateAndLayoutAndTheRateFollowsTheVirtualClock) {
             "YUV4MPEG2 W320 H240 F125:2 Ip A1:1 C444 XCOLORRANGE=FULL\n");
   EXPECT_EQ(y4m_header(7, 5, record_frame_rate({}, 0), ChromaLayout::Half),
             "YUV4MPEG2 W7 H5 F60:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n");
-  const struct Case {
-    std::vector<int> steps;
-    int max_fps;
-    std::uint32_t numerator, denominator;
-  } cases[] = {
+  const struct Case { std::vector<int> steps; int max_fps; std::uint32_t numerator, denominator; } cases[] = {
       {{16, 60}, 0, 500, 19},  // a mean of 38 ms
       {{}, 30, 30, 1},         {{40}, 30, 25, 1},  // the clock wins over a cap
       {{INT_MAX, INT_MAX}, 0, 1000, INT_MAX}, {{INT_MAX, 2}, 0, 1000, 1073741825},  // 2000:2147483649 does not fit a y4m reader's int

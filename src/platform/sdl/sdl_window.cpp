@@ -163,6 +163,8 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   const bool hosted = request.host_window != 0 || request.host_root;
   g_backend.pointer_events = request.pointer_events;
+  // Any click ends a run that ends on the pointer, the one that gives its window the focus too.
+  if (request.pointer_events) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   leave_out_unreachable_wayland();
   // A screensaver run (a host's window, or the one that ends on the pointer)
   // must not keep the display awake: SDL would otherwise inhibit the screen
