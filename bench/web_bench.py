@@ -18,10 +18,14 @@ FPS = re.compile(r'fps: (\d+) frames in ([\d.]+) s: ([\d.]+) fps')
 ROUNDS = 3
 
 
+def console(browser):
+    return [entry['message'] for entry in browser.driver.get_log('browser')]
+
+
 def page_fps(browser, query):
     browser.open(query + '&fps&size=640x480&unpaced')
     browser.wait_until_over()
-    return float(next(m.group(3) for line in browser.console() for m in [FPS.search(line)] if m))
+    return float(next(m.group(3) for line in console(browser) for m in [FPS.search(line)] if m))
 
 
 def native_fps(args):
@@ -51,7 +55,7 @@ def main():
             lines = []
             while not any(line.endswith('done"') for line in lines):
                 time.sleep(0.5)
-                lines += browser.console()
+                lines += console(browser)
             for line in lines:
                 m = re.search(pattern, line)
                 if m:

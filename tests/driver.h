@@ -83,16 +83,12 @@ public:
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
-  bool ok() const { return !display_.empty(); }
   std::string env() const { return "DISPLAY=" + display_; }
 
 private:
   std::unique_ptr<Child> server_;
   std::string display_;
 };
-
-// The tests' own display ("DISPLAY=:n"): a server started with the first use.
-const std::string& display_env();
 
 // The program with its arguments, and options to run it in `cwd` (default:
 // where its bitmaps are) on the tests' display, `env` changed as in a row.

@@ -56,9 +56,6 @@ class Browser:
             actions.key_up(v)
         actions.perform()
 
-    def console(self):
-        return [entry['message'] for entry in self.driver.get_log('browser')]
-
     def canvas(self):
         self.js("document.getElementById('note').style.display = 'none'")
         png = self.driver.find_element('css selector', '#canvas').screenshot_as_base64

@@ -89,21 +89,15 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
   // The probe's arguments, run in a directory that holds c.bmp and m.bmp; the damage done first (file, how,
   // ...); the exit code; the stop's place, the texels' hash when it loads, or "" for a fault's own place.
   struct Row { std::vector<std::string> args, damage; int code; std::string location; bool as_nobody = false; } rows[] = {
-      {{"rgb", "c.bmp"}, {}, 0, rgb},
-      {{"rgba", "c.bmp", "m.bmp"}, {}, 0, rgba},
-      {{"rgb", "c.bmp"}, {"c.bmp", "huge"}, 0, rgb},
+      {{"rgb", "c.bmp"}, {}, 0, rgb}, {{"rgba", "c.bmp", "m.bmp"}, {}, 0, rgba}, {{"rgb", "c.bmp"}, {"c.bmp", "huge"}, 0, rgb},
       {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "0444", "m.bmp", "0444"}, 0, rgba, true},
       {{"rgb", "c.bmp"}, {".", "0111"}, 0, rgb, true},  // the names are known: search permission is enough
-      {{"rgb", "c.bmp"}, {"c.bmp", "short"}, 100, "00B10003"},
-      {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "short"}, 100, "00B10015"},
-      {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "short"}, 100, "00B10016"},
-      {{"rgb", "none.bmp"}, {}, ENOENT, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "short"}, 100, "00B10003"}, {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "short"}, 100, "00B10015"},
+      {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "short"}, 100, "00B10016"}, {{"rgb", "none.bmp"}, {}, ENOENT, "00B10001"},
       {{"rgba", "none.bmp", "none.bmp"}, {}, ENOENT, "00B10011"},
       {{"rgba", "c.bmp", "none.bmp"}, {}, ENOENT, "00B10012"},  // after the colour file opened
-      {{"rgb", "c.bmp"}, {"c.bmp", "directory"}, EISDIR, "00B10001"},
-      {{"rgb", "c.bmp"}, {"c.bmp", "fifo"}, EINVAL, "00B10001"},
-      {{"rgb", "c.bmp"}, {"c.bmp", "loop"}, ELOOP, "00B10001"},
-      {{"rgb", "c.bmp"}, {"c.bmp", "socket"}, ENXIO, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "directory"}, EISDIR, "00B10001"}, {{"rgb", "c.bmp"}, {"c.bmp", "fifo"}, EINVAL, "00B10001"},
+      {{"rgb", "c.bmp"}, {"c.bmp", "loop"}, ELOOP, "00B10001"}, {{"rgb", "c.bmp"}, {"c.bmp", "socket"}, ENXIO, "00B10001"},
       {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "0000"}, EACCES, "00B10012", true},
       // clang-format off
       {{"stop", "2", "0x00B10101"}, {}, 2, "00B10101"},

@@ -130,7 +130,6 @@ TEST(Win32File, CodesAreTheSystemsReadsComeUpShortWith100AndWritesReplaceTheFile
   // must to let us read. Positioning past the end is no error; the read after it comes up short.
   struct Case { DWORD attributes, access, share; std::uint32_t offset; std::size_t count; int code; } cases[] = {
       {FILE_ATTRIBUTE_NORMAL, 0, FILE_SHARE_READ, 99, 2, 100},
-      {FILE_ATTRIBUTE_NORMAL, 0, FILE_SHARE_READ, 5000, 1, 100},
       {FILE_ATTRIBUTE_NORMAL, 0, FILE_SHARE_READ, 0xFFFFFFFFu, 1, 100},
       {FILE_ATTRIBUTE_READONLY, GENERIC_READ, FILE_SHARE_READ, 54, 10, 0},  // an image viewer
       {FILE_ATTRIBUTE_NORMAL, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 90, 10, 0},  // an editor
@@ -294,12 +293,13 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAwayAndIsRefus
       << "exit code " << ovu.wait();
   EXPECT_TRUE(same_client_size(child, preview));
 
-  // The keys are the host's; its size changes are followed.
+  // The keys are the host's; its size changes are followed. The second is
+  // followed only by a frame after the one that took the key.
   PostMessageA(child, WM_KEYDOWN, 'A', 1);
-  pump_until([] { return false; }, 500);
-  EXPECT_TRUE(ovu.running());
-  SetWindowPos(preview, nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
-  EXPECT_TRUE(pump_until([&] { return same_client_size(child, preview); }, 10000));
+  for (const int width : {200, 240}) {
+    SetWindowPos(preview, nullptr, 0, 0, width, 150, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(pump_until([&] { return same_client_size(child, preview); }, 10000)) << width;
+  }
 
   DestroyWindow(preview);
   EXPECT_EQ(ovu.wait(), 0);
