@@ -8,6 +8,7 @@
 #include <iterator>
 #include <regex>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace ovu {
@@ -37,11 +38,9 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
   };
   for (const Case& c : cases) {
     const ParsedOptions p = parse(c.args);
-    const char* first = c.args.empty() ? "(none)" : c.args[0];
-    ASSERT_TRUE(p.ok) << first << ": " << p.error;
-    EXPECT_EQ(p.options.target, c.target) << first;
-    EXPECT_EQ(p.options.window_id, c.window) << first;
-    EXPECT_EQ(p.options.delay_us, c.delay) << first;
+    ASSERT_TRUE(p.ok) << testing::PrintToString(c.args) << ": " << p.error;
+    EXPECT_EQ(std::tie(p.options.target, p.options.window_id, p.options.delay_us), std::tie(c.target, c.window, c.delay))
+        << testing::PrintToString(c.args);
   }
 }
 
@@ -52,19 +51,13 @@ TEST(Options, ValuesAreTakenInBothForms) {
                                  "--record-format=420", "--quiet"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
-  EXPECT_EQ(o.frames, 120);
+  EXPECT_EQ(std::tie(o.frames, o.width, o.height, o.max_fps), std::make_tuple(120, 1280, 720, 1000));
   EXPECT_EQ(o.fixed_step_ms, (std::vector<int>{16, 60, 7}));
-  EXPECT_TRUE(o.windowed);
-  EXPECT_EQ(o.width, 1280);
-  EXPECT_EQ(o.height, 720);
-  EXPECT_EQ(o.screenshot, "a.png");
-  EXPECT_EQ(o.dump_water, "w.bin");
-  EXPECT_EQ(o.data_dir, "/usr/share/ovu");
-  EXPECT_TRUE(o.fps && o.verbose && o.vsync && !o.intro && o.quiet);
-  EXPECT_EQ(o.max_fps, 1000);
-  EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
-  EXPECT_EQ(o.record, "-");
+  EXPECT_EQ(std::tie(o.screenshot, o.dump_water, o.data_dir, o.record),
+            std::make_tuple("a.png", "w.bin", "/usr/share/ovu", "-"));
+  EXPECT_TRUE(o.windowed && o.fps && o.verbose && o.vsync && !o.intro && o.quiet);
   EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
+  EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
   EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
@@ -134,11 +127,9 @@ TEST(Screensaver, SwitchesChooseTheModeAndTheProgramsFolderHoldsTheBitmaps) {
     const auto p = parse_saver(c.args);
     ASSERT_TRUE(p && p->ok) << testing::PrintToString(c.args) << (p ? p->error : "");
     const Options& o = p->options;
-    EXPECT_EQ(o.target, c.target) << testing::PrintToString(c.args);
-    EXPECT_EQ(o.window_id, c.window) << testing::PrintToString(c.args);
-    EXPECT_EQ(o.end_on_pointer, c.end_on_pointer) << testing::PrintToString(c.args);
-    EXPECT_EQ(o.configure, c.configure) << testing::PrintToString(c.args);
-    EXPECT_EQ(o.data_dir, c.data_dir) << testing::PrintToString(c.args);
+    EXPECT_EQ(std::tie(o.target, o.window_id, o.end_on_pointer, o.configure, o.data_dir),
+              std::make_tuple(c.target, c.window, c.end_on_pointer, c.configure, std::string(c.data_dir)))
+        << testing::PrintToString(c.args);
     EXPECT_TRUE(o.intro && o.frames == 0 && !o.windowed) << testing::PrintToString(c.args);
   }
 }
@@ -228,10 +219,7 @@ TEST(Dist, EveryCommandLineTheEntriesAndSettingsCanMakeIsAccepted) {
   ASSERT_GE(choices.size(), 5u);
   for (const std::string& choice : choices) {
     lines.push_back({fixed + choice, Options::Target::Root});
-    // The host's preview adds its window.
-    lines.push_back({fixed + choice + " -window-id 0x5000001", Options::Target::HostWindow});
   }
-  ASSERT_EQ(lines.size(), 2 + 2 * choices.size());
   for (const Line& line : lines) {
     const ParsedOptions p = parse_line(line.text);
     ASSERT_TRUE(p.ok) << line.text << ": " << p.error;

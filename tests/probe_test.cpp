@@ -48,16 +48,13 @@ std::string junk(std::size_t size, int seed) {
 
 // The texels as stored: red, green, blue from blue, green, red at 54; alpha
 // from the mask at 1078; row 0 the first stored row.
-std::string expected_hash(const std::string& colour, const std::string& mask) {
-  std::uint64_t hash = 1469598103934665603ull;
-  auto add = [&](char byte) { hash = (hash ^ static_cast<std::uint8_t>(byte)) * 1099511628211ull; };
+std::string expected_texels(const std::string& colour, const std::string& mask) {
+  std::string texels;
   for (std::size_t p = 0; p < 512 * 512; ++p) {
-    for (int c : {2, 1, 0}) add(colour[54 + 3 * p + c]);
-    if (!mask.empty()) add(mask[1078 + p]);
+    for (int c : {2, 1, 0}) texels += colour[54 + 3 * p + c];
+    if (!mask.empty()) texels += mask[1078 + p];
   }
-  char text[24];
-  std::snprintf(text, sizeof text, "%016llx\n", static_cast<unsigned long long>(hash));
-  return text;
+  return texels;
 }
 
 // Done to a file ("." for the directory) before a load, as the rows name it.
@@ -85,9 +82,9 @@ void damage(const std::string& path, const std::string& how) {
 // faults: each ends with its code and at most one line on standard output.
 TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
   const std::string colour = junk(kColourSize, 1), mask = junk(kMaskSize, 2);
-  const std::string rgb = expected_hash(colour, ""), rgba = expected_hash(colour, mask);
+  const std::string rgb = expected_texels(colour, ""), rgba = expected_texels(colour, mask);
   // The probe's arguments, run in a directory that holds c.bmp and m.bmp; the damage done first (file, how,
-  // ...); the exit code; the stop's place, the texels' hash when it loads, or "" for a fault's own place.
+  // ...); the exit code; the stop's place, the texels when it loads, or "" for a fault's own place.
   struct Row { std::vector<std::string> args, damage; int code; std::string location; bool as_nobody = false; } rows[] = {
       {{"rgb", "c.bmp"}, {}, 0, rgb}, {{"rgba", "c.bmp", "m.bmp"}, {}, 0, rgba}, {{"rgb", "c.bmp"}, {"c.bmp", "huge"}, 0, rgb},
       {{"rgba", "c.bmp", "m.bmp"}, {"c.bmp", "0444", "m.bmp", "0444"}, 0, rgba, true},
@@ -125,7 +122,7 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
     char line[64];
     std::snprintf(line, sizeof line, "Runtime error %3d at %s\n", row.code, row.location.c_str());
     if (!row.location.empty()) {
-      EXPECT_EQ(r.out, load && row.code == 0 ? row.location : line);
+      EXPECT_TRUE(r.out == (load && row.code == 0 ? row.location : line)) << r.out.substr(0, 64);
       continue;
     }
     // A fault's place: eight upper-case hex digits, not zero, the same in every run.

@@ -31,6 +31,13 @@ class WebPage(unittest.TestCase):
     def note(self):
         return self.browser.js("return [ovu.state, document.getElementById('note').textContent]")
 
+    def frames(self):
+        return self.browser.js('return ovu.frames')
+
+    def set_pixel_ratio(self, ratio):
+        self.browser.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                                            {'width': 0, 'height': 0, 'deviceScaleFactor': ratio, 'mobile': False})
+
     def test_frames(self):
         # The title at full strength, then long gone: the water byte for byte, the
         # picture within a level on average and 8 levels but for 0.5 % of pixels.
@@ -43,7 +50,7 @@ class WebPage(unittest.TestCase):
                                         '--screenshot', shot, '--dump-water', dump], cwd=os.path.dirname(NATIVE))
                 self.browser.open(f'frames={frames}&fixed-step=16&size=640x480&unpaced')
                 if lose:
-                    wait_for(lambda: self.browser.js('return ovu.frames') > 20, 60, 'frames')
+                    wait_for(lambda: self.frames() > 20, 60, 'frames')
                     self.browser.js(LOSE)
                     wait_for(lambda: self.browser.js('return window.lost === true'), 60, 'the context to be lost')
                     self.browser.js('loser.restoreContext()')
@@ -65,10 +72,9 @@ class WebPage(unittest.TestCase):
         fills = "var c = Module.canvas; return innerWidth < 500 && c.width == Math.round(innerWidth * devicePixelRatio)" \
                 " && c.height == Math.round(innerHeight * devicePixelRatio) && devicePixelRatio == %s"
         wait_for(lambda: self.browser.js(fills % 1), 60, 'the canvas to follow the page')
-        self.browser.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
-                                            {'width': 0, 'height': 0, 'deviceScaleFactor': 2, 'mobile': False})
+        self.set_pixel_ratio(2)
         wait_for(lambda: self.browser.js(fills % 2), 60, 'the canvas to follow the pixel ratio')
-        frames = lambda: self.browser.js('return ovu.frames')
+        frames = self.frames
         for keys in [(ALT, 'a'), (F10,)]:
             seen = frames()
             self.browser.keys(*keys)
@@ -86,7 +92,7 @@ class WebPage(unittest.TestCase):
         # Paced by the display: at most one frame per animation frame, none while
         # hidden though the page's timers run, and frames again when shown.
         browser = self.browser
-        frames = lambda: browser.js('return ovu.frames')
+        frames = self.frames
         browser.open('size=64x48&no-intro')
         wait_for(lambda: frames() > 3, 60, 'frames')
         self.assertLessEqual(browser.driver.execute_async_script(RATE), 61)
@@ -99,8 +105,7 @@ class WebPage(unittest.TestCase):
         browser.driver.set_window_rect(width=1280, height=1024)
         wait_for(lambda: frames() > seen, 60, 'frames once shown')
         # A canvas of a given size keeps it in device pixels as the ratio changes.
-        browser.driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
-                                       {'width': 0, 'height': 0, 'deviceScaleFactor': 2, 'mobile': False})
+        self.set_pixel_ratio(2)
         wait_for(lambda: browser.js("var c = Module.canvas; return c.width == 64 && c.style.width == '32px'"), 60,
                  'the canvas to follow the pixel ratio')
         # A context the browser does not give back: the page says so.
