@@ -4,11 +4,9 @@
 // the normals, the camera sway, the title's schedule and grid).
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <regex>
 #include <sstream>
 
 #include "core/frame_loop.h"
@@ -50,15 +48,10 @@ std::vector<Calls> record(const std::vector<std::string>& args) {
 
 // A call's values, and its text with '#' for each (not the digits of a name such as GL_LIGHT0).
 std::pair<std::vector<double>, std::string> values(const std::string& call) {
-  std::pair<std::vector<double>, std::string> found{{}, call};
-  for (std::size_t at = call.find('(') + 1; at < call.size(); ++at)
-    if (std::strchr("( {&", call[at - 1]) && (std::isdigit(static_cast<unsigned char>(call[at])) || call[at] == '-')) {
-      char* end = nullptr;
-      found.first.push_back(std::strtod(&call[at], &end));
-      found.second.replace(found.second.size() - call.size() + at, end - &call[at], "#");
-      at = end - &call[0] - 1;
-    }
-  return found;
+  static const std::regex number("([( {&])(-?[0-9][-+.e0-9]*)");
+  std::vector<double> found;
+  for (std::sregex_iterator it(call.begin(), call.end(), number), end; it != end; ++it) found.push_back(std::stod((*it)[2]));
+  return {found, std::regex_replace(call, number, "$1#")};
 }
 
 // The call with each '#' of `text` replaced by the next value, to six decimals: nearer than the comparison needs.

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 #include "driver.h"
 
@@ -105,11 +104,9 @@ TEST(Input, HostsWindowsAreDrawnIntoFollowedAndLeftAsTheyWere) {
     SCOPED_TRACE(row.what);
     test::XServer x("640x480x24");
     test::TempDir dir;
-    test::Child host({OVU_X11_HELPER, "host", "320x240", dir.file("id"), row.argb ? "argb" : ""},
-                     test::program_options("", {x.env()}));
-    ASSERT_TRUE(test::eventually([&] { return std::filesystem::exists(dir.file("id")); }));
-    std::string id = test::read_file(dir.file("id"));
-    id.pop_back();
+    test::Child host({OVU_X11_HELPER, "host", "320x240", row.argb ? "argb" : ""}, test::program_options("", {x.env()}));
+    ASSERT_TRUE(test::eventually([&] { return host.output().find('\n') != std::string::npos; }));
+    const std::string id = host.output().substr(0, host.output().find('\n'));
     const bool on_root = row.args[0] == "-root";
     std::vector<std::string> args = row.args, env = {x.env(), "XSCREENSAVER_WINDOW"};
     std::replace(args.begin(), args.end(), std::string("{id}"), id);

@@ -39,10 +39,9 @@ constexpr const char* kOnSessionBus =
     "\"$@\"; code=$?; "
     "until grep -q member=End \"$0.bus\"; do dbus-send --session --type=signal / ovu.Test.End; sleep 0.1; done; "
     "kill $m; exit $code";
-// A host's window of the X11 helper's, its id in "$0.id", drawn into.
+// A host's window of the X11 helper's, drawn into.
 std::string in_host_window(const std::string& kind = "") {
-  return "\"$X11_HELPER\" host 64x48 \"$0.id\" " + kind + " 2>/dev/null & until [ -s \"$0.id\" ]; do sleep 0.05; done; "
-         "exec \"$@\" --window-id $(cat \"$0.id\")";
+  return "exec 3< <(\"$X11_HELPER\" host 64x48 " + kind + " 2>/dev/null); read -r id <&3; exec \"$@\" --window-id \"$id\"";
 }
 // The X server's idle time while the program runs, until it reaches 40 s or falls back: the last one in "$0.idle".
 constexpr const char* kIdleTime =

@@ -3,8 +3,8 @@
 //                                  it asks to be maximised and print its id: what is sent to it then
 //                                  waits for its first pump
 //   x11_helper close ID            ask window ID to close (WM_DELETE_WINDOW)
-//   x11_helper host WxH FILE [argb|input-only]  map a plain window as a screensaver host would, write
-//                                  its id to FILE and keep it until it is destroyed; argb: of depth 32, as
+//   x11_helper host WxH [argb|input-only]  map a plain window as a screensaver host would, print its
+//                                  id and keep it until it is destroyed; argb: of depth 32, as
 //                                  xscreensaver makes them when it has no GL visual
 //   x11_helper pixel ID X Y        print the R G B of one pixel of window ID ("root": the root window)
 #include <X11/Xatom.h>
@@ -15,16 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 namespace {
-
-// The text appears in FILE all at once, so a reader never sees half of it.
-void publish(const std::string& file, Window window) {
-  std::ofstream(file + ".new") << "0x" << std::hex << window << "\n";
-  std::rename((file + ".new").c_str(), file.c_str());
-}
 
 // Stands in for a window manager until a window is mapped and has asked to be maximised, the last step
 // of its opening; the first line says when it is ready.
@@ -67,7 +60,7 @@ int close_window(Display* display, Window window) {
   return 0;
 }
 
-int host(Display* display, const char* size, const std::string& file, const std::string& kind) {
+int host(Display* display, const char* size, const std::string& kind) {
   unsigned width = 0, height = 0;
   if (std::sscanf(size, "%ux%u", &width, &height) != 2) return 64;
   const Window root = DefaultRootWindow(display);
@@ -88,7 +81,8 @@ int host(Display* display, const char* size, const std::string& file, const std:
   XMapWindow(display, window);
   XEvent event;
   while (XNextEvent(display, &event) == 0 && event.type != MapNotify) continue;
-  publish(file, window);
+  std::printf("0x%lx\n", window);
+  std::fflush(stdout);
   while (XNextEvent(display, &event) == 0 && event.type != DestroyNotify) continue;
   return 0;
 }
@@ -117,7 +111,7 @@ int main(int argc, char** argv) {
   const Window window =
       argc < 3 || std::strcmp(argv[2], "root") == 0 ? DefaultRootWindow(display) : std::strtoul(argv[2], nullptr, 0);
   if (command == "close" && argc == 3) result = close_window(display, window);
-  if (command == "host" && (argc == 4 || argc == 5)) result = host(display, argv[2], argv[3], argc == 5 ? argv[4] : "");
+  if (command == "host" && (argc == 3 || argc == 4)) result = host(display, argv[2], argc == 4 ? argv[3] : "");
   if (command == "pixel" && argc == 5) result = print_pixel(display, window, std::atoi(argv[3]), std::atoi(argv[4]));
   XSync(display, False);
   XCloseDisplay(display);
