@@ -78,18 +78,16 @@ TEST(BitmapFiles, TitleReadsOvuUprightCutOutByItsMaskAboveASkyOverGround) {
   };
   EXPECT_TRUE(closed(0, top - quarter, top) && closed(0, bottom, bottom + quarter)) << "o first";
   EXPECT_TRUE(!closed(2, top - quarter, top) && closed(2, bottom, bottom + quarter)) << "u last";
-  // Bright metal only where the mask is opaque, dark backdrop only where it is clear, soft edges.
-  int bright = 0, ramp = 0;
-  for (int row = 1; row + 1 < kSide; ++row)
-    for (int x = 1; x + 1 < kSide; ++x) {
+  // Bright metal only where the mask is opaque, dark backdrop only where it is clear.
+  int bright = 0;
+  for (int row = 0; row < kSide; ++row)
+    for (int x = 0; x < kSide; ++x) {
       const double l = luminance(title, x, row);
       const int a = alpha(x, row);
       bright += l > 180;
       ASSERT_TRUE((l <= 180 || a == 255) && (l < 100 || a > 0)) << x << "," << row;
-      ramp += a >= 128 && a < 255 && (alpha(x - 1, row) == 255 || alpha(x + 1, row) == 255);
     }
   EXPECT_GT(bright, 5000);
-  EXPECT_GT(ramp, 1000);
   // The environment over central blocks a quarter of the way down and up: blue sky, darker ground.
   auto mean = [&](int first_row, int c) {
     double sum = 0;

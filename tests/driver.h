@@ -16,12 +16,10 @@ struct ChildResult {
   int exit_code = -1;   // -1 when it did not exit normally
   int signal = 0;       // the signal that ended it, if any
   bool timed_out = false;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 struct ChildOptions {
-  double timeout_seconds = 300;  // the sanitizers at a load of 10 on 2 cores
   std::string working_directory;      // empty: inherit
   std::vector<std::string> env_set;   // "NAME=value" entries added or replaced
   std::vector<std::string> env_unset; // names removed
@@ -48,7 +46,6 @@ private:
   pid_t pid_ = -1;
   int out_fd_ = -1;
   int err_fd_ = -1;
-  double timeout_seconds_;
   bool reaped_ = false;
   int status_ = 0;
 };
@@ -80,9 +77,7 @@ bool eventually(const std::function<bool()>& condition, double seconds = 300);
 class XServer {
 public:
   explicit XServer(const std::string& screen = "200x150x24", bool glx = true);
-  ~XServer();
-  XServer(const XServer&) = delete;
-  XServer& operator=(const XServer&) = delete;
+  ~XServer();  // not copied: it holds the server
   std::string env() const { return "DISPLAY=" + display_; }
 
 private:

@@ -150,10 +150,7 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
   struct Heights {
     const Water& water;
     std::vector<std::vector<double>> frames;
-    void render(const FrameView&) {
-      frames.emplace_back();
-      for (const Cell& cell : water.cells()) frames.back().push_back(cell.height);
-    }
+    void render(const FrameView&) { frames.emplace_back(); for (const Cell& c : water.cells()) frames.back().push_back(c.height); }
     void flush() {}
     void swap() {}
   };

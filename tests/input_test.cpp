@@ -6,7 +6,7 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <sstream>
 
 #include "driver.h"
 
@@ -84,12 +84,10 @@ bool scene(const T* top, const T* bottom) {
 
 bool shows_scene(const std::string& window, int width, int height, const std::string& display) {
   int c[2][3] = {};
-  for (int k = 0; k < 2; ++k)
-    std::sscanf(
-        tool({OVU_X11_HELPER, "pixel", window, std::to_string(width - 3), std::to_string(k == 0 ? 2 : height - 3)},
-             display)
-            .out.c_str(),
-        "%d %d %d", &c[k][0], &c[k][1], &c[k][2]);
+  for (int k = 0; k < 2; ++k) {
+    const std::string x = std::to_string(width - 3), y = std::to_string(k == 0 ? 2 : height - 3);
+    std::istringstream(tool({OVU_X11_HELPER, "pixel", window, x, y}, display).out) >> c[k][0] >> c[k][1] >> c[k][2];
+  }
   return scene(c[0], c[1]);
 }
 

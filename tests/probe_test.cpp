@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <regex>
 
 #include "driver.h"
 
@@ -22,8 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-constexpr std::size_t kColourSize = 54 + 512 * 512 * 3;
-constexpr std::size_t kMaskSize = 1078 + 512 * 512;
 
 test::ChildResult probe(std::vector<std::string> args, const std::string& user = "", const std::string& cwd = "") {
   args.insert(args.begin(), OVU_PROBE);
@@ -81,7 +80,7 @@ void damage(const std::string& path, const std::string& how) {
 // Loads with the real loaders, the runtime stop as the program calls it, and
 // faults: each ends with its code and at most one line on standard output.
 TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
-  const std::string colour = junk(kColourSize, 1), mask = junk(kMaskSize, 2);
+  const std::string colour = junk(54 + 512 * 512 * 3, 1), mask = junk(1078 + 512 * 512, 2);
   const std::string rgb = expected_texels(colour, ""), rgba = expected_texels(colour, mask);
   // The probe's arguments, run in a directory that holds c.bmp and m.bmp; the damage done first (file, how,
   // ...); the exit code; the stop's place, the texels when it loads, or "" for a fault's own place.
@@ -126,10 +125,7 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
       continue;
     }
     // A fault's place: eight upper-case hex digits, not zero, the same in every run.
-    EXPECT_EQ(r.out.substr(0, 21), std::string(line).substr(0, 21));
-    EXPECT_EQ(r.out.size(), 30u) << r.out;
-    EXPECT_EQ(r.out.find_first_not_of("0123456789ABCDEF", 21), 29u) << r.out;
-    EXPECT_NE(r.out.substr(21, 8), "00000000");
+    EXPECT_TRUE(std::regex_match(r.out, std::regex(std::string(line).substr(0, 21) + "(?!0{8})[0-9A-F]{8}\n"))) << r.out;
     // Not abort(), whose signal comes from inside the C library, nor the overflow, which meets the guard page at
     // a call or at a store into the frame, as the stack's random start falls.
     const bool fixed_place = row.args[0] != "abort" && row.args[0] != "stack";

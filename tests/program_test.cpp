@@ -14,17 +14,17 @@
 namespace ovu {
 namespace {
 
-using test::ChildResult;
-using test::ProgramRow;
-using test::TempDir;
+using namespace test;
 
 const std::vector<std::string> kNoDisplay = {"DISPLAY", "WAYLAND_DISPLAY"};
 const std::vector<std::string> kOneFrame = {"--windowed", "64x48", "--frames", "1"};
 
-std::vector<std::string> one_frame(std::vector<std::string> args) {
-  args.insert(args.end(), kOneFrame.begin(), kOneFrame.end());
-  return args;
+std::vector<std::string> operator+(std::vector<std::string> words, const std::vector<std::string>& more) {
+  words.insert(words.end(), more.begin(), more.end());
+  return words;
 }
+
+std::vector<std::string> one_frame(const std::vector<std::string>& args) { return args + kOneFrame; }
 
 // Standard output a pipe that nobody reads.
 constexpr const char* kBrokenStdout =
@@ -51,23 +51,18 @@ constexpr const char* kIdleTime =
 constexpr const char* kNoScreensaverCall = "grep -q member=End host.bus && ! grep -q ScreenSaver host.bus";
 
 std::vector<std::string> on_session_bus(const std::vector<std::string>& args) {
-  std::vector<std::string> all = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/usr/bin/dbus-run-session",
-                                  "--", "/bin/bash", "-c", kOnSessionBus, "{dir}/host"};
-  all.insert(all.end(), args.begin(), args.end());
-  return all;
+  return std::vector<std::string>{"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", "/usr/bin/dbus-run-session",
+                                  "--", "/bin/bash", "-c", kOnSessionBus, "{dir}/host"} + args;
 }
 
 // An installed copy: bitmaps looked for in the current directory, then beside it in share/ovu.
 const std::vector<std::string> kInstalled = {"/bin/sh", "-c", "exec {dir}/bin/ovu --windowed 64x48 --frames 1", "sh",
                                              "{ovu}"};  // the build's program after it goes unused
 constexpr const char* kInstall = "mkdir -p bin share/ovu; cp \"$OVU_BINARY\" bin/ovu; mv *.bmp share/ovu;";
-constexpr const char* kDumped = "test $(stat -L -c %s out) = 83232";  // through links
 
 std::vector<std::string> over_limit(const std::vector<std::string>& output) {
-  std::vector<std::string> all = {"/usr/bin/prlimit", "--fsize=2000", "--core=0", "--", "{ovu}", "--windowed",
-                                  "64x48", "--frames", "2"};
-  all.insert(all.end(), output.begin(), output.end());
-  return all;
+  return std::vector<std::string>{"/usr/bin/prlimit", "--fsize=2000", "--core=0", "--", "{ovu}", "--windowed", "64x48",
+                                  "--frames", "2"} + output;
 }
 
 // The field after the same frames of the core loop, as --dump-water writes it.
@@ -144,11 +139,10 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "ovu: cannot write '/nonexistent-dir/shot.png': No such file or directory" + usage, kNoDisplay},
       {"dump onto a directory", {"--dump-water", "{dir}"}, 64, "", "Is a directory" + usage, kNoDisplay, "",
        "test $(ls | wc -l) = 3"},
-      {"dump onto /proc", {"--dump-water", "/proc/version"}, 64, "", "ovu: cannot write '/proc/version'", kNoDisplay},
       {"dump over an earlier file", {"--windowed", "64x48", "--fixed-step", "33,67", "--frames", "3000",
        "--dump-water", "{dir}/water.bin"}, 0, "", "", {}, "echo earlier >water.bin", "", dump_equals_core},
       {"dump through a link", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {}, "echo earlier >old; ln -s old out",
-       "test -L out; " + std::string(kDumped)},
+       "test -L out; test $(stat -L -c %s out) = 83232"},
       {"dump to a device", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {},
        "mknod out c 1 3", "test -c out"},  // a null device of our own: a mistake must not replace the machine's,
       // More than a pipe holds, so the writes must block once the open did not.
@@ -160,8 +154,6 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        [](const TempDir&, const ChildResult& r) { EXPECT_EQ(r.out.size(), 83232u); }},
       {"dump over the file-size limit", over_limit({"--dump-water", "{dir}/out"}), 27,
        "Runtime error  27 at 00D10003\n", "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
-      {"screenshot over the file-size limit", over_limit({"--screenshot", "{dir}/out"}), 27,
-       "Runtime error  27 at 00D10002\n", "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
       {"standard output closed at a stop", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--data-dir",
        "/nonexistent"}, 2, "", "bmp: cannot open '/nonexistent/CHRMWARP.bmp'"},
       {"standard output closed for --help", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--help"}, 0, "", ""},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -115,14 +116,12 @@ TEST(Water, DropsFollowTheFixedSequence) {
   // The first three drops of a run: frame, row, column.
   Random random;
   Water water(random);
-  const int expected[3][3] = {{21, 45, 30}, {56, 60, 58}, {65, 10, 38}};
+  const std::array<int, 3> expected[3] = {{21, 45, 30}, {56, 60, 58}, {65, 10, 38}};
   int seen = 0;
   for (int frame = 1; seen < 3; ++frame) {
     if (random.next(10) != 1) continue;
     const DropSite site = drop_ripple(water, random);
-    EXPECT_EQ(frame, expected[seen][0]);
-    EXPECT_EQ(site.row, expected[seen][1]);
-    EXPECT_EQ(site.column, expected[seen++][2]);
+    EXPECT_EQ((std::array<int, 3>{frame, site.row, site.column}), expected[seen++]);
   }
 
   // A dent: two draws, Gaussian amounts rounded to single, heights only, its 15 x 15 square only.

@@ -159,7 +159,6 @@ TEST(Win32File, CodesAreTheSystemsReadsComeUpShortWith100AndWritesReplaceTheFile
 }
 
 constexpr LPARAM kAltHeld = LPARAM{1} << 29;
-constexpr int kMessageBoxText = 0xFFFF;  // the control that holds a message box's text
 
 std::vector<PlatformEvent> drain() {
   std::vector<PlatformEvent> events;
@@ -309,7 +308,7 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAwayAndIsRefus
   HWND box = nullptr;
   ASSERT_TRUE(pump_until([&] { return (box = FindWindowA("#32770", "Error")) != nullptr; })) << again.wait();
   char text[128] = {};
-  GetDlgItemTextA(box, kMessageBoxText, text, sizeof text);
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the control that holds a message box's text
   EXPECT_STREQ(text, "Runtime error   1 at 00D10001");
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(again.wait(), 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 namespace ovu {
 namespace {
@@ -20,18 +21,12 @@ TEST(Y4m, KnownColoursConvertAsTheBt709FullRangeFormulasRound) {
   };
   constexpr int n = sizeof cases / sizeof cases[0];
   std::uint8_t rgb[3 * n], planes[3 * n];
-  for (int i = 0; i < n; ++i) {
-    rgb[3 * i] = cases[i].r;
-    rgb[3 * i + 1] = cases[i].g;
-    rgb[3 * i + 2] = cases[i].b;
-  }
+  for (int i = 0; i < n; ++i) rgb[3 * i] = cases[i].r, rgb[3 * i + 1] = cases[i].g, rgb[3 * i + 2] = cases[i].b;
   ASSERT_EQ(y4m_planes_size(n, 1, ChromaLayout::Full), sizeof planes);
   rgb_to_ycbcr(rgb, n, 1, ChromaLayout::Full, planes);
-  for (int i = 0; i < n; ++i) {
-    EXPECT_EQ(planes[i], cases[i].y) << i;
-    EXPECT_EQ(planes[n + i], cases[i].cb) << i;
-    EXPECT_EQ(planes[2 * n + i], cases[i].cr) << i;
-  }
+  for (int i = 0; i < n; ++i)
+    EXPECT_EQ(std::make_tuple(+planes[i], +planes[n + i], +planes[2 * n + i]),
+              std::make_tuple(+cases[i].y, +cases[i].cb, +cases[i].cr)) << i;
 }
 
 // 3 x 2: red green blue over white black yellow. The left block's mean is
