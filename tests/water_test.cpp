@@ -118,11 +118,12 @@ TEST(Water, DropsFollowTheFixedSequence) {
   Water water(random);
   const std::array<int, 3> expected[3] = {{21, 45, 30}, {56, 60, 58}, {65, 10, 38}};
   int seen = 0;
-  for (int frame = 1; seen < 3; ++frame) {
+  for (int frame = 1; seen < 3 && frame < 1000; ++frame) {
     if (random.next(10) != 1) continue;
     const DropSite site = drop_ripple(water, random);
     EXPECT_EQ((std::array<int, 3>{frame, site.row, site.column}), expected[seen++]);
   }
+  ASSERT_EQ(seen, 3) << "a generator that never draws a drop";
 
   // A dent: two draws, Gaussian amounts rounded to single, heights only, its 15 x 15 square only.
   const Water before = water;
