@@ -17,7 +17,7 @@ TEST(Y4m, KnownColoursConvertAsTheBt709FullRangeFormulasRound) {
       {0, 255, 0, 182, 30, 12},      {0, 0, 255, 18, 255, 116},      // Cb 255.5: clamped
       {255, 255, 0, 237, 1, 140},    // Cb exactly 0.5: rounds up
       {0, 14, 76, 16, 161, 118},     // Y exactly 15.5: rounds up
-      {100, 150, 200, 143, 159, 101},
+      {100, 150, 200, 143, 159, 101}, {0, 0, 5, 0, 131, 128},  // Cb exactly 130.5
   };
   constexpr int n = sizeof cases / sizeof cases[0];
   std::uint8_t rgb[3 * n], planes[3 * n];
