@@ -140,15 +140,18 @@ TEST(Screensaver, OtherCommandLinesAreNoScreensaverRunAndMalformedSwitchesAreRef
       {"ovu", "/sx"}, {"ovu", "/s1"}, {"ovu", "s"}, {"ovu", "/"}, {"ovu", "--s"}, {"scr"},
   };
   for (const auto& args : others) EXPECT_FALSE(parse_saver(args)) << testing::PrintToString(args);
-  const std::vector<std::vector<const char*>> bad = {
-      {"ovu.scr", "/p"}, {"ovu.scr", "/p:"}, {"ovu.scr", "/p", "abc"}, {"ovu.scr", "/p", "0"},
-      {"ovu.scr", "/p", "12", "13"}, {"ovu.scr", "/p:12", "13"}, {"ovu.scr", "/s", "12"}, {"ovu.scr", "/s:1"},
-      {"ovu.scr", "/c:x"}, {"ovu.scr", "/c", "--fps"}, {"ovu.scr", "/s", "--frames", "5"}, {"ovu.scr", "/p", "12\n\x1b[2J"},
+  const struct Bad { std::vector<const char*> args; const char* reason; } bad[] = {
+      {{"ovu.scr", "/p"}, "/p needs the preview window's handle"}, {{"ovu.scr", "/p:"}, "/p: '' is not a window handle"},
+      {{"ovu.scr", "-P", "0"}, "-P: '0' is not a window handle"}, {{"ovu.scr", "/c:x"}, "/c: 'x' is not a window handle"},
+      {{"ovu.scr", "/c", "--fps"}, "/c: '--fps' is not a window handle"}, {{"ovu.scr", "/s:1"}, "/s takes no window handle"},
+      {{"ovu.scr", "/p", "12", "13"}, "unexpected '13' after /p"}, {{"ovu.scr", "/p:12", "13"}, "unexpected '13' after /p:12"},
+      {{"ovu.scr", "/s", "--frames", "5"}, "unexpected '--frames' after /s"},
+      {{"ovu.scr", "/p", "12\n\x1b[2J"}, "/p: '12??[2J' is not a window handle"},  // still one line
   };
-  for (const auto& args : bad) {
-    const auto p = parse_saver(args);  // a one-line reason
-    EXPECT_TRUE(p && !p->ok && !p->error.empty() && p->error.find_first_of("\n\x1b") == std::string::npos)
-        << testing::PrintToString(args);
+  for (const Bad& b : bad) {
+    const auto p = parse_saver(b.args);
+    EXPECT_TRUE(p && !p->ok) << testing::PrintToString(b.args);
+    EXPECT_EQ(p ? p->error : "", b.reason) << testing::PrintToString(b.args);
   }
 }
 

@@ -59,21 +59,23 @@ std::optional<ParsedOptions> parse_screensaver_args(int argc, const char* const*
     used = 3;
   }
   if (argc > used) return fail("unexpected '" + std::string(argv[used]) + "' after " + argv[1]);
+  // The switch as written, its handle left off (none: a bare .scr configures).
+  const std::string name = argc > 1 ? std::string(argv[1]).substr(0, 2) : "";
 
   if (letter == 's') {
-    if (handle) return fail(std::string(argv[1]) + " takes no window handle");
+    if (handle) return fail(name + " takes no window handle");
     o.end_on_pointer = true;
   } else if (letter == 'p') {
-    if (!handle) return fail(std::string(argv[1]) + " needs the preview window's handle");
+    if (!handle) return fail(name + " needs the preview window's handle");
     const auto id = parse_window_id(*handle);
-    if (!id) return fail(std::string(argv[1]) + ": '" + *handle + "' is not a window handle");
+    if (!id) return fail(name + ": '" + *handle + "' is not a window handle");
     o.target = Options::Target::HostWindow;
     o.window_id = *id;
   } else {
     // Configure, with or without an owner for the message ("0": none).
     if (handle && *handle != "0") {
       const auto id = parse_window_id(*handle);
-      if (!id) return fail(std::string(argv[1]) + ": '" + *handle + "' is not a window handle");
+      if (!id) return fail(name + ": '" + *handle + "' is not a window handle");
       o.window_id = *id;
     }
     o.configure = true;
