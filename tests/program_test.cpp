@@ -50,11 +50,12 @@ constexpr const char* kIdleTime =
     "echo \"$idle\" >\"$0.idle\"; kill -TERM $ovu; wait $ovu";
 constexpr const char* kNoScreensaverCall = "grep -q member=End host.bus && ! grep -q ScreenSaver host.bus";
 
-// -noreset: xprintidle's connections come and go, and a server that resets when its last client
-// leaves refuses the program's connection meanwhile.
+// An X server of the row's own. -noreset: helpers' connections come and go, and a server that
+// resets when its last client leaves refuses the program's connection meanwhile.
+const std::vector<std::string> kOwnServer = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24 -noreset"};
 std::vector<std::string> on_session_bus(const std::vector<std::string>& args) {
-  return std::vector<std::string>{"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24 -noreset",
-                                  "/usr/bin/dbus-run-session", "--", "/bin/bash", "-c", kOnSessionBus, "{dir}/host"} + args;
+  return kOwnServer + std::vector<std::string>{"/usr/bin/dbus-run-session", "--", "/bin/bash", "-c", kOnSessionBus,
+                                               "{dir}/host"} + args;
 }
 
 // An installed copy: bitmaps looked for in the current directory, then beside it in share/ovu.
@@ -162,8 +163,8 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
       {"standard output closed for --help", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--help"}, 0, "", ""},
       {"control characters in a reason", one_frame({"--data-dir", "/nonexistent/a\nb\x1b[2J"}), 2,
        "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
-      {"window destroyed from outside", {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24 -noreset", "/bin/bash", "-c",
-       kDestroyWindow, "bash", "{ovu}", "--windowed", "64x48"}, 1, "Runtime error   1 at 00D10004\n",
+      {"window destroyed from outside", kOwnServer + std::vector<std::string>{"/bin/bash", "-c", kDestroyWindow, "bash",
+       "{ovu}", "--windowed", "64x48"}, 1, "Runtime error   1 at 00D10004\n",
        "ovu: x11: our window was destroyed from outside"},
       {"input-only host window", {"/bin/bash", "-c", in_host_window("input-only"), "{dir}/host", "{ovu}"}, 1,
        no_window, "is input-only", {x11_helper}},
