@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <regex>
 
 #include "core/frame_loop.h"
 #include "core/y4m.h"
@@ -88,6 +89,27 @@ void dump_equals_core(const TempDir& dir, const ChildResult&) {
   EXPECT_TRUE(test::read_file(dir.file("water.bin")) == expected);
 }
 
+// By default, with --no-vsync and with --vsync after it: the swap interval
+// asked each time, on a line that goes on to say what the driver made of it.
+constexpr const char* kThreeIntervals = "\"$@\" && \"$@\" --no-vsync && \"$@\" --no-vsync --vsync";
+void asked_1_0_1(const TempDir&, const ChildResult& r) {
+  const std::regex line("gl: swap interval asked (-?[0-9]+), (refused \\([^\n]*\\); )?the driver reports -?[0-9]+\n");
+  std::string asked;
+  for (auto it = std::sregex_iterator(r.err.begin(), r.err.end(), line); it != std::sregex_iterator(); ++it)
+    asked += (*it)[1].str() + " ";
+  EXPECT_EQ(asked, "1 0 1 ") << r.err;
+}
+
+// The plain demo, its window unmapped for 3 s and mapped again: its CPU time
+// (clock ticks, user + system) while unmapped in "$0.cpu", then SIGTERM. It
+// must draw before and after: its CPU time grows, within a bound, else it is killed.
+constexpr const char* kUnmapped =
+    "cpu() { awk '{ print $14 + $15 }' /proc/$ovu/stat; }; "
+    "draws() { from=$(cpu); for i in $(seq 1000); do [ $(cpu) -ge $((from + 10)) ] && return; sleep 0.05; done; false; }; "
+    "\"$@\" & ovu=$!; id=$(xdotool search --sync --name '^ovu$'); draws || kill -KILL $ovu; "
+    "xdotool windowunmap --sync $id; before=$(cpu); sleep 3; echo $(($(cpu) - before)) >\"$0.cpu\"; "
+    "xdotool windowmap --sync $id; draws || kill -KILL $ovu; kill -TERM $ovu; wait $ovu";
+
 // Twice, the second time without any display, to files that must be equal.
 constexpr const char* kRecordTwice =
     "\"$@\" --record a.y4m --screenshot a.png && env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" --record b.y4m && cmp a.y4m b.y4m";
@@ -122,7 +144,8 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
   // clang-format off
   const ProgramRow rows[] = {
       // Bit 6 of the control word is reserved and may read back as 1.
-      {"verbose", {"--windowed", "160x120", "--frames", "1", "--verbose"}, 0, "", "window: 160 x 120\nfpu: control word 0x13"},
+      {"verbose", {"/bin/sh", "-c", kThreeIntervals, "sh", "{ovu}", "--windowed", "160x120", "--frames", "1", "--verbose"}, 0,
+       "", "window: 160 x 120\nfpu: control word 0x13", {}, "", "", asked_1_0_1},
       {"help", {"--help"}, 0, "usage: ovu [options]\n*", "", kNoDisplay},
       {"version", {"--version"}, 0, "ovu *", "", kNoDisplay},
       {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},
@@ -163,6 +186,9 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
       {"standard output closed for --help", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--help"}, 0, "", ""},
       {"control characters in a reason", one_frame({"--data-dir", "/nonexistent/a\nb\x1b[2J"}), 2,
        "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
+      // Under 0.15 s of CPU in 3 s unmapped.
+      {"unmapped, the plain demo waits", kOwnServer + std::vector<std::string>{"/bin/bash", "-c", kUnmapped,
+       "{dir}/run", "{ovu}"}, 0, "", "", {}, "", "test $(cat run.cpu) -lt 15"},
       {"window destroyed from outside", kOwnServer + std::vector<std::string>{"/bin/bash", "-c", kDestroyWindow, "bash",
        "{ovu}", "--windowed", "64x48"}, 1, "Runtime error   1 at 00D10004\n",
        "ovu: x11: our window was destroyed from outside"},

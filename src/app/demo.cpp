@@ -63,6 +63,15 @@ struct Demo {
 // cursor, and ends us with a termination request.
 bool hosted(const Options& options) { return options.target != Options::Target::OwnWindow; }
 
+// Runs whose frames are their output draw every one of them, seen or not.
+bool batch(const Options& options) {
+  return options.frames != 0 || !options.screenshot.empty() || !options.record.empty() || !options.dump_water.empty();
+}
+
+// How long an unseen window waits for events at a time: a termination
+// request is noticed within about this.
+constexpr int kUnseenWaitMs = 100;
+
 // Sleeps in short slices, so a termination request still ends it promptly.
 void pause(std::int64_t microseconds) {
   constexpr std::int64_t kSliceUs = 10000;
@@ -143,6 +152,8 @@ void log_setup(const Demo& demo) {
   std::fprintf(stderr, "gl: %s\n", gl_description().c_str());
   if (!demo.window.context.empty()) std::fprintf(stderr, "gl: context: %s\n", demo.window.context.c_str());
   std::fprintf(stderr, "gl: depth buffer %d bits\n", demo.window.depth_bits);
+  if (!demo.window.swap_interval.empty())
+    std::fprintf(stderr, "gl: swap interval %s\n", demo.window.swap_interval.c_str());
   std::fprintf(stderr, "window: %d x %d\n", demo.window.width, demo.window.height);
   std::fprintf(stderr, "fpu: control word 0x%04X\n", static_cast<unsigned>(fpu_control()));
 }
@@ -226,6 +237,13 @@ int run_demo(const Options& options) {
     bool ending = false;
     while (!ending && platform_poll(event)) ending = handle_event(demo, event);
     if (ending) break;
+    // An unseen window draws nothing. The clocks go on, so the first frame back
+    // takes one long (clamped) step, and its interval starts afresh.
+    if (!batch(options) && platform_unseen()) {
+      platform_wait_events(kUnseenWaitMs);
+      pacing.start(steady_us());
+      continue;
+    }
     loop.frame(ticks.next(), output);
     progress.update(loop.frames());
     if (options.frames != 0 && loop.frames() == static_cast<std::uint64_t>(options.frames)) break;

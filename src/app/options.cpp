@@ -70,7 +70,7 @@ struct Flag {
 constexpr Flag kFlags[] = {
     {"--help", &Options::help, true},   {"-h", &Options::help, true},          {"--version", &Options::version, true},
     {"--fps", &Options::fps, true},     {"--verbose", &Options::verbose, true}, {"--vsync", &Options::vsync, true},
-    {"--no-intro", &Options::intro, false}, {"--quiet", &Options::quiet, true},
+    {"--no-vsync", &Options::vsync, false}, {"--no-intro", &Options::intro, false}, {"--quiet", &Options::quiet, true},
 };
 
 const Flag* find_flag(const std::string& name) {
@@ -209,7 +209,8 @@ std::string usage_text() {
          "  --windowed WxH      a normal window of that size instead of covering the screen\n"
          "  --data-dir DIR      read the bitmaps from DIR instead of the current directory\n"
          "  --no-intro          leave out the title overlay\n"
-         "  --vsync             wait for the display between frames\n"
+         "  --vsync             wait for the display between frames (the default)\n"
+         "  --no-vsync          draw frames as fast as possible, for benchmarks\n"
          "  --max-fps N         start frames at most N times a second, on a steady schedule (1 to 1000)\n"
          "  --fps               print frames, seconds and frames per second at the end\n"
          "  --verbose           print the GL, window and depth-buffer details\n"

@@ -28,7 +28,7 @@ struct Options {
   bool windowed = false;
   int width = 0;
   int height = 0;
-  bool vsync = false;
+  bool vsync = true;  // frames wait for the display; off: as fast as possible
   bool fps = false;
   bool verbose = false;
   bool quiet = false;     // no progress line on a terminal

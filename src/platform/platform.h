@@ -13,7 +13,9 @@ struct WindowRequest {
   bool windowed = false;  // a decorated window of width x height instead of covering the screen
   int width = 0;
   int height = 0;
-  bool vsync = false;
+  // Swap interval 1: frames wait for the display. Off, they go as fast as
+  // drawing allows (benchmarks); the page ignores it and follows `unpaced`.
+  bool vsync = true;
   // A screensaver host's window to draw into, at its size and following its
   // size changes, instead of one of our own: an X11 window id or an HWND.
   std::uint32_t host_window = 0;
@@ -39,6 +41,9 @@ struct WindowInfo {
   int height = 0;
   int depth_bits = 0;  // depth buffer bits actually obtained (with report_depth)
   std::string context; // what the context is drawn on, for the log; empty where there is one kind
+  // The swap interval asked for and what the driver answered, for the log:
+  // "asked 1, ..."; empty where there is none to ask for (the page).
+  std::string swap_interval;
 };
 
 // Opens the window with a current double-buffered context. On failure
@@ -56,6 +61,13 @@ std::uint32_t platform_ticks_ms();
 // Gives the processor away for about this long, to within a millisecond or
 // so; in the page the browser's event loop runs meanwhile.
 void platform_sleep_us(std::int64_t microseconds);
+
+// True while nobody can see the window: minimised, hidden or unmapped.
+bool platform_unseen();
+
+// Blocks until an event is waiting, at most about this long; a termination
+// request may go unnoticed meanwhile, so keep it short.
+void platform_wait_events(int milliseconds);
 
 void platform_hide_cursor();
 void platform_swap();

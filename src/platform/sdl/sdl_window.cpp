@@ -30,6 +30,8 @@ struct Backend {
   SDL_GLContext context = nullptr;
   std::uintptr_t host_window = 0;  // adopted, not ours: SDL leaves it alone when done
   bool pointer_events = false;
+  bool has_waited = false;  // `waited` came out of a wait and is the next to take
+  SDL_Event waited{};
 };
 
 Backend g_backend;
@@ -154,6 +156,25 @@ bool translate(const SDL_Event& sdl, PlatformEvent& event) {
   }
 }
 
+// Interval 1, not late-swap tearing (-1): a late frame then waits for the
+// next refresh instead of tearing, and every driver with swap control
+// offers 1. What was asked and what came back, for the log.
+std::string set_swap_interval(bool vsync) {
+  const int asked = vsync ? 1 : 0;
+  std::string text = "asked " + std::to_string(asked) + ", ";
+  if (SDL_GL_SetSwapInterval(asked) != 0) text += "refused (" + std::string(SDL_GetError()) + "); ";
+  return text + "the driver reports " + std::to_string(SDL_GL_GetSwapInterval());
+}
+
+bool next_event(SDL_Event& sdl) {
+  if (g_backend.has_waited) {
+    sdl = g_backend.waited;
+    g_backend.has_waited = false;
+    return true;
+  }
+  return SDL_PollEvent(&sdl) != 0;
+}
+
 }  // namespace
 
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
@@ -217,7 +238,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
     return false;
   }
   SDL_GL_MakeCurrent(g_backend.window, g_backend.context);
-  SDL_GL_SetSwapInterval(request.vsync ? 1 : 0);
+  info.swap_interval = set_swap_interval(request.vsync);
   if (request.report_depth) SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
   info.context = offscreen ? "an offscreen EGL pbuffer, there being no display (SDL video driver 'offscreen')"
                            : std::string("a window (SDL video driver '") + SDL_GetCurrentVideoDriver() + "')";
@@ -236,7 +257,7 @@ bool platform_poll(PlatformEvent& event) {
     return true;
   }
   SDL_Event sdl;
-  while (SDL_PollEvent(&sdl)) {
+  while (next_event(sdl)) {
     if (translate(sdl, event)) return true;
   }
   return false;
@@ -246,6 +267,18 @@ std::uint32_t platform_ticks_ms() { return SDL_GetTicks(); }
 
 void platform_sleep_us(std::int64_t microseconds) {
   std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+}
+
+// SDL marks an unmapped window both hidden and minimised, a host's too.
+bool platform_unseen() {
+  return g_backend.window != nullptr &&
+         (SDL_GetWindowFlags(g_backend.window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) != 0;
+}
+
+// SDL blocks on the display connection; the event that ends the wait is
+// kept for the next poll.
+void platform_wait_events(int milliseconds) {
+  if (!g_backend.has_waited) g_backend.has_waited = SDL_WaitEventTimeout(&g_backend.waited, milliseconds) == 1;
 }
 
 void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }

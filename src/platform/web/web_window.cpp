@@ -118,7 +118,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
     return false;
   }
   g_backend.fixed_size = request.windowed;
-  g_backend.paced = request.vsync || !page_asks_unpaced();
+  g_backend.paced = !page_asks_unpaced();
   int width = request.width, height = request.height;
   if (!request.windowed) page_size(width, height);
   size_canvas(width, height);
@@ -164,6 +164,11 @@ std::uint32_t platform_ticks_ms() {
 void platform_sleep_us(std::int64_t microseconds) {
   emscripten_sleep(static_cast<unsigned>((microseconds + 500) / 1000));
 }
+
+// A hidden page gets no animation frames, which pauses a paced run already.
+bool platform_unseen() { return false; }
+
+void platform_wait_events(int) {}
 
 void platform_hide_cursor() { hide_cursor(); }
 

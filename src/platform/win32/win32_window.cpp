@@ -241,11 +241,20 @@ void create_framed_window(int width, int height) {
   UpdateWindow(g_backend.window);
 }
 
-void set_swap_interval(bool vsync) {
-  using SwapInterval = BOOL(WINAPI*)(int);
-  const PROC entry = wglGetProcAddress("wglSwapIntervalEXT");
-  if (entry == nullptr) return;
-  reinterpret_cast<SwapInterval>(reinterpret_cast<void (*)()>(entry))(vsync ? 1 : 0);
+// Interval 1, not late-swap tearing (-1): a late frame then waits for the
+// next refresh instead of tearing, and every driver with swap control
+// offers 1. What was asked and what came back, for the log.
+std::string set_swap_interval(bool vsync) {
+  using SetInterval = BOOL(WINAPI*)(int);
+  using GetInterval = int(WINAPI*)();
+  const int asked = vsync ? 1 : 0;
+  std::string text = "asked " + std::to_string(asked) + ", ";
+  const PROC set = wglGetProcAddress("wglSwapIntervalEXT"), get = wglGetProcAddress("wglGetSwapIntervalEXT");
+  if (set == nullptr) return text + "refused: the driver has no swap control";
+  if (!reinterpret_cast<SetInterval>(reinterpret_cast<void (*)()>(set))(asked))
+    text += "refused (error " + std::to_string(GetLastError()) + "); ";
+  if (get == nullptr) return text + "the driver does not report it";
+  return text + "the driver reports " + std::to_string(reinterpret_cast<GetInterval>(reinterpret_cast<void (*)()>(get))());
 }
 
 int obtained_depth_bits() {
@@ -288,7 +297,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
     reason = "win32: no GL context for the window (error " + std::to_string(g_backend.context_error) + ")";
     return false;
   }
-  set_swap_interval(request.vsync);
+  info.swap_interval = set_swap_interval(request.vsync);
   RECT client{};
   GetClientRect(g_backend.window, &client);
   info.width = client.right - client.left;
@@ -329,6 +338,17 @@ std::uint32_t platform_ticks_ms() { return GetTickCount(); }
 void platform_sleep_us(std::int64_t microseconds) {
   if (!g_backend.fine_timer) g_backend.fine_timer = timeBeginPeriod(1) == TIMERR_NOERROR;
   Sleep(static_cast<DWORD>((microseconds + 500) / 1000));
+}
+
+// Minimised, the preview's host window included, or hidden. A window
+// already torn down is the Quit's business.
+bool platform_unseen() {
+  return g_backend.live && (IsIconic(GetAncestor(g_backend.window, GA_ROOT)) || !IsWindowVisible(g_backend.window));
+}
+
+// Input counts even when an earlier peek has seen it.
+void platform_wait_events(int milliseconds) {
+  MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(milliseconds), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void platform_hide_cursor() { ShowCursor(FALSE); }
