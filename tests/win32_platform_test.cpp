@@ -172,19 +172,21 @@ std::vector<PlatformEvent> drain() {
 
 TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrACloseRequest) {
   // Rows with all_monitors: the screensaver run's window, over the virtual screen.
-  struct Case { const char* what; UINT message; WPARAM wparam; LPARAM lparam; bool ends, all_monitors; } cases[] = {
-      {"Alt+A", WM_SYSKEYDOWN, 'A', kAltHeld, false, false},
-      {"click", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10), false, false},
-      {"Q", WM_KEYDOWN, 'Q', 1, true, false},
-      {"Alt+F4", WM_SYSKEYDOWN, VK_F4, kAltHeld, true, false},  // the system's close request
-      {"Q, every monitor", WM_KEYDOWN, 'Q', 1, true, true},
+  struct Case { const char* what; UINT message; WPARAM wparam; LPARAM lparam; bool ends, all_monitors, vsync; } cases[] = {
+      {"Alt+A", WM_SYSKEYDOWN, 'A', kAltHeld, false, false, true},
+      {"click, without vsync", WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10), false, false, false},
+      {"Q", WM_KEYDOWN, 'Q', 1, true, false, true},
+      {"Alt+F4", WM_SYSKEYDOWN, VK_F4, kAltHeld, true, false, true},  // the system's close request
+      {"Q, every monitor", WM_KEYDOWN, 'Q', 1, true, true, true},
   };
   for (const Case& c : cases) {
     WindowInfo info;
     std::string reason;
     WindowRequest request;
     request.all_monitors = c.all_monitors;
+    request.vsync = c.vsync;
     ASSERT_TRUE(platform_open(request, info, reason)) << reason;
+    EXPECT_EQ(info.swap_interval.rfind(c.vsync ? "asked 1, " : "asked 0, ", 0), 0u) << info.swap_interval;
     const HWND handle = FindWindowA("wc", "ovu");
     const LONG_PTR style = GetWindowLongPtrA(handle, GWL_STYLE);
     EXPECT_TRUE((style & WS_POPUP) && !(style & WS_CAPTION) && IsZoomed(handle) != c.all_monitors) << c.what;
@@ -233,6 +235,10 @@ TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrAClo
     EXPECT_EQ(events.back().kind == PlatformEvent::Quit, c.ends) << c.what;
     EXPECT_EQ(IsWindow(handle) != FALSE, !c.ends) << c.what;
     EXPECT_EQ(wglGetCurrentContext() != nullptr, !c.ends) << c.what;
+    // Minimised, nobody sees it; a key or close request ends the question.
+    EXPECT_FALSE(platform_unseen()) << c.what;
+    ShowWindow(handle, SW_MINIMIZE);
+    EXPECT_EQ(platform_unseen(), !c.ends) << c.what;
     platform_close();
     // Closed without a key, it is torn down all the same; its quit message is not the next window's.
     EXPECT_TRUE(!IsWindow(handle) && wglGetCurrentContext() == nullptr) << c.what;

@@ -87,6 +87,9 @@ export DISPLAY=:$(cat "$work/display")
 # of the two, both at 0,0, differs between wine's 64- and 32-bit builds).
 "${run[@]}" ./ovu.exe --frames 2 --verbose >"$work/out" 2>&1
 tr -d '\r' <"$work/out" | grep -qxE 'window: (640 x 480|800 x 600)' || fail "ovu.exe at 144 DPI: $(cat "$work/out")"
+# It waits for the display by default: the swap interval asked, and what came of it.
+tr -d '\r' <"$work/out" | grep -qE '^gl: swap interval asked 1, .*(reports|refused)' ||
+  fail "ovu.exe asked no swap interval of 1: $(cat "$work/out")"
 xdotool mousemove 700 550  # on the second monitor only
 "${run[@]}" "$folder/ovu.scr" /s >"$work/out" 2>&1 &
 pid=$!
