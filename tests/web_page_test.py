@@ -93,6 +93,12 @@ class WebPage(unittest.TestCase):
         # hidden though the page's timers run, and frames again when shown.
         browser = self.browser
         frames = self.frames
+        # Unpaced, `vsync` or not, it draws on while hidden.
+        browser.open('size=64x48&no-intro&vsync&unpaced')
+        browser.driver.minimize_window()
+        seen = frames()
+        wait_for(lambda: frames() > seen + 3, 60, 'frames while hidden and unpaced')
+        browser.driver.set_window_rect(width=1280, height=1024)
         browser.open('size=64x48&no-intro')
         wait_for(lambda: frames() > 3, 60, 'frames')
         self.assertLessEqual(browser.driver.execute_async_script(RATE), 61)
