@@ -47,7 +47,7 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
 TEST(Options, ValuesAreTakenInBothForms) {
   const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16,60,7", "--windowed", "1280x720",
                                  "--screenshot=a.png", "--dump-water", "w.bin", "--data-dir", "/usr/share/ovu",
-                                 "--fps", "--verbose", "--vsync", "--no-intro", "--max-fps=1000", "--record", "-",
+                                 "--fps", "--verbose", "--no-vsync", "--no-intro", "--max-fps=1000", "--record", "-",
                                  "--record-format=420", "--quiet"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
@@ -55,7 +55,7 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(o.fixed_step_ms, (std::vector<int>{16, 60, 7}));
   EXPECT_EQ(std::tie(o.screenshot, o.dump_water, o.data_dir, o.record),
             std::make_tuple("a.png", "w.bin", "/usr/share/ovu", "-"));
-  EXPECT_TRUE(o.windowed && o.fps && o.verbose && o.vsync && !o.intro && o.quiet);
+  EXPECT_TRUE(o.windowed && o.fps && o.verbose && !o.vsync && !o.intro && o.quiet);
   EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
   EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);

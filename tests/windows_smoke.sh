@@ -86,10 +86,9 @@ export DISPLAY=:$(cat "$work/display")
 # The real pixels at 144 DPI: the maximised window fills a monitor (which
 # of the two, both at 0,0, differs between wine's 64- and 32-bit builds).
 "${run[@]}" ./ovu.exe --frames 2 --verbose >"$work/out" 2>&1
-tr -d '\r' <"$work/out" | grep -qxE 'window: (640 x 480|800 x 600)' || fail "ovu.exe at 144 DPI: $(cat "$work/out")"
-# It waits for the display by default: the swap interval asked, and what came of it.
-tr -d '\r' <"$work/out" | grep -qE '^gl: swap interval asked 1, .*(reports|refused)' ||
-  fail "ovu.exe asked no swap interval of 1: $(cat "$work/out")"
+# By default it asks for a swap interval of 1 (and says what came of it).
+tr -d '\r' <"$work/out" | grep -cxE 'window: (640 x 480|800 x 600)|gl: swap interval asked 1, .*(reports|refused).*' |
+  grep -qx 2 || fail "ovu.exe at 144 DPI: $(cat "$work/out")"
 xdotool mousemove 700 550  # on the second monitor only
 "${run[@]}" "$folder/ovu.scr" /s >"$work/out" 2>&1 &
 pid=$!
