@@ -6,8 +6,8 @@
 // system keys that do not, close requests), and ovu.scr as Windows starts it:
 // a preview (/p) drawn in a child of the window it is given until that goes
 // away and, having no console, a runtime-error line shown in a box. Needs a
-// display and a GL driver. Run as "host /c|/p ..." it is windows_smoke.sh's
-// helper for the settings dialog and the preview, in a wine prefix of its own.
+// display and a GL driver. Run as "host /c ..." it is windows_smoke.sh's
+// helper for the settings dialog, in a wine prefix of its own.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -256,17 +256,13 @@ bool pump_until(Condition condition, DWORD milliseconds = 30000) {
   return true;
 }
 
-// ovu.scr from the build folder, started in the tests' one, which has no bitmaps, as Windows does. Its
-// output is ours, so that a script that runs us reads its log.
+// ovu.scr from the build folder, started in the tests' one, which has no bitmaps, as Windows does.
 struct Screensaver {
   PROCESS_INFORMATION info{};
   explicit Screensaver(const std::string& arguments) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    EXPECT_TRUE(CreateProcessA(nullptr, ("..\\ovu.scr " + arguments).data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    EXPECT_TRUE(CreateProcessA(nullptr, ("..\\ovu.scr " + arguments).data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &info));
   }
   bool running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
@@ -323,35 +319,22 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAwayAndIsRefus
   EXPECT_EQ(again.wait(), 1);
 }
 
-// "host /p": ovu.scr previews in a window of ours, which then goes away. "host /c KEY FPS TITLE VSYNC":
-// ovu.scr's settings dialog for a window of ours, which must own it, be
-// centred under it and reach every control by Tab. It prints what the
-// dialog shows, sets the controls without notifying, and closes it with KEY:
-// the OK or Cancel button ("ok", "cancel") or a key ("enter", "escape").
-// The exit code is ovu.scr's, or 70 with a reason.
+// "host /c KEY FPS TITLE VSYNC": ovu.scr's settings dialog for a window of
+// ours, which must own it, be centred under it and reach every control by
+// Tab. It prints what the dialog shows, sets the controls without notifying,
+// and closes it with KEY: the OK or Cancel button ("ok", "cancel") or a key
+// ("enter", "escape"). The exit code is ovu.scr's, or 70 with a reason.
 int host(int argc, char** argv) {
-  const std::string mode = argc > 2 ? argv[2] : "";
   const HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 100, 80, 600, 400, nullptr, nullptr,
                                      nullptr, nullptr);
-  Screensaver ovu(mode + ":" + handle_text(owner));
+  Screensaver ovu("/c:" + handle_text(owner));
   auto fail = [](const char* reason) { return std::fprintf(stderr, "host: %s\n", reason), 70; };
   HWND dialog = nullptr;
-  if (mode == "/p") {
-    // Gone only once its frames run, which follow a size change.
-    HWND child = nullptr;
-    if (!pump_until([&] { return (child = FindWindowExA(owner, nullptr, "wc", nullptr)) != nullptr; }) ||
-        !SetWindowPos(owner, nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER) ||
-        !pump_until([&] { return same_client_size(child, owner); }))
-      return fail("no preview");
-    DestroyWindow(owner);
-    return ovu.wait();
-  }
-  if (argc != 7 || !pump_until([&] { return IsWindowVisible(dialog = FindWindowA("#32770", "ovu settings")); }))
-    return fail("no settings dialog");
   RECT outer{}, ours{};
-  GetWindowRect(owner, &outer);
-  GetWindowRect(dialog, &ours);
-  if (GetWindow(dialog, GW_OWNER) != owner || std::abs(outer.left + outer.right - ours.left - ours.right) > 1 ||
+  if (argc != 6 || !pump_until([&] { return IsWindowVisible(dialog = FindWindowA("#32770", "ovu settings")); }))
+    return fail("no settings dialog");
+  if (!GetWindowRect(owner, &outer) || !GetWindowRect(dialog, &ours) || GetWindow(dialog, GW_OWNER) != owner ||
+      std::abs(outer.left + outer.right - ours.left - ours.right) > 1 ||
       std::abs(outer.top + outer.bottom - ours.top - ours.bottom) > 1)
     return fail("the dialog is not owned by and centred on its owner");
   std::set<int> reached;
@@ -364,10 +347,10 @@ int host(int argc, char** argv) {
   const auto shown = [&](int id) { return IsDlgButtonChecked(dialog, id) ? "on" : "off"; };
   std::printf("%s, title %s, vsync %s\n", rate, shown(OVU_SETTINGS_TITLE), shown(OVU_SETTINGS_VSYNC));
   std::fflush(stdout);
-  SendDlgItemMessageA(dialog, OVU_SETTINGS_RATE, TBM_SETPOS, TRUE, std::atoi(argv[4]));
-  SendDlgItemMessageA(dialog, OVU_SETTINGS_TITLE, BM_SETCHECK, std::atoi(argv[5]), 0);
-  SendDlgItemMessageA(dialog, OVU_SETTINGS_VSYNC, BM_SETCHECK, std::atoi(argv[6]), 0);
-  const std::string key = argv[3];
+  SendDlgItemMessageA(dialog, OVU_SETTINGS_RATE, TBM_SETPOS, TRUE, std::atoi(argv[3]));
+  SendDlgItemMessageA(dialog, OVU_SETTINGS_TITLE, BM_SETCHECK, std::atoi(argv[4]), 0);
+  SendDlgItemMessageA(dialog, OVU_SETTINGS_VSYNC, BM_SETCHECK, std::atoi(argv[5]), 0);
+  const std::string key = argv[2];
   if (key == "ok" || key == "cancel") PostMessageA(GetDlgItem(dialog, key == "ok" ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
   else PostMessageA(GetDlgItem(dialog, OVU_SETTINGS_RATE), WM_KEYDOWN, key == "enter" ? VK_RETURN : VK_ESCAPE, 0);
   return ovu.wait();

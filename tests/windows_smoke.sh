@@ -40,16 +40,15 @@ check_saver_run() {
   OVU_VERBOSE=1 "${run[@]}" ./ovu.scr /s >"$work/out" 2>&1 &
   local pid=$! shown=""
   timeout 60 xdotool search --sync --onlyvisible --name '^ovu$' >/dev/null 2>&1 || fail "ovu.scr /s showed no window"
-  [[ -n ${2:-} ]] && if /usr/bin/python3 -c 'import sys, time; from PIL import ImageGrab
-start, drawn = time.time(), None
-while time.time() - start < 60 and (drawn is None or time.time() - drawn < 7):
+  [[ -z ${2:-} ]] || shown=$(/usr/bin/python3 -c 'import sys, time; from PIL import ImageGrab
+start, drawn, shown = time.time(), None, "no"
+while shown == "no" and time.time() - start < 60 and (drawn is None or time.time() - drawn < 7):
   image = ImageGrab.grab(xdisplay=sys.argv[1]).convert("RGB").resize((160, 128))
   if drawn is None and image.getpixel((80, 2)) != (0, 0, 0): drawn = time.time()
-  if sum(p[0] > 200 for p in image.getdata()) > 100: sys.exit(0)
-sys.exit(1)' "$DISPLAY"; then shown=yes; else shown=no; fi
-  end_by_pointer "$pid" 100 100 || fail "ovu.scr /s ($1): exit $?: $(cat "$work/out")"
-  tr -d '\r' <"$work/out" | grep -qx "screensaver: $1" || fail "ovu.scr /s did not apply $1: $(cat "$work/out")"
-  [[ $shown == "${2:-}" ]] || fail "ovu.scr /s ($1): title shown: $shown"
+  shown = "yes" if sum(p[0] > 200 for p in image.getdata()) > 100 else "no"
+print(shown)' "$DISPLAY")
+  end_by_pointer "$pid" 100 100 && [[ $shown == "${2:-}" ]] && tr -d '\r' <"$work/out" | grep -qx "screensaver: $1" ||
+    fail "ovu.scr /s, $1 expected: exit $?, title shown: $shown: $(cat "$work/out")"
 }
 
 cd "$build" || exit 1
@@ -81,7 +80,7 @@ folder=$(echo "$work"/unpacked/ovu-*)
 # when opened; what the registry holds after. OK and Enter store, Cancel and Esc do not.
 use_prefix_copy ""
 while IFS=';' read -r how shown stored; do
-  [[ $(cd tests && "${run[@]}" ./win32_platform_tests.exe host /c $how 2>&1 | tr -d '\r') == "$shown" ]] ||
+  [[ $(cd tests && "${run[@]}" ./win32_platform_tests.exe host $how 2>&1 | tr -d '\r') == "$shown" ]] ||
     fail "the settings dialog, closed by $how, showed other settings or failed"
   [[ $("${run[@]}" "${run[1]}/drive_c/windows/system32/reg.exe" query 'HKCU\Software\ovu' | tr -d '\r' |
     awk '/REG_DWORD/ { printf "%s%s=%s", sep, $1, $3; sep = " " }') == "$stored" ]] || fail "closed by $how, it stored other values"
@@ -91,16 +90,18 @@ ok 15 0 1;20 fps, title on, vsync off;MaxFps=0xf Title=0x0 VSync=0x1
 cancel 60 1 0;15 fps, title off, vsync on;MaxFps=0xf Title=0x0 VSync=0x1
 escape 90 1 0;15 fps, title off, vsync on;MaxFps=0xf Title=0x0 VSync=0x1
 ROWS
-# What it stored is what /s and /p apply; with the key deleted, the defaults.
+# What it stored is what /s and /p apply (the console program's /p says so before it finds no window 1); with
+# the key deleted, the defaults.
 check_saver_run "15 fps at most, title off, vsync on" no
-(cd tests && OVU_VERBOSE=1 "${run[@]}" ./win32_platform_tests.exe host /p) >"$work/out" 2>&1 &&
-  tr -d '\r' <"$work/out" | grep -qx "screensaver: 15 fps at most, title off, vsync on" || fail "ovu.scr /p: $(cat "$work/out")"
+OVU_VERBOSE=1 "${run[@]}" ./ovu.exe /p 1 >"$work/out" 2>&1
+tr -d '\r' <"$work/out" | grep -qx "screensaver: 15 fps at most, title off, vsync on" || fail "ovu.exe /p: $(cat "$work/out")"
 "${run[@]}" "${run[1]}/drive_c/windows/system32/reg.exe" delete 'HKCU\Software\ovu' /f >/dev/null || fail "cannot delete the key"
 check_saver_run "30 fps at most, title on, vsync on" yes
 # Stored data is never trusted: a number out of range is clamped, anything else is the default.
 for row in '"MaxFps"="15"|"Title"=dword:00000000;30 fps at most, title off, vsync on' \
   '"MaxFps"=dword:00000000|"VSync"=hex(4):00,00;5 fps at most, title on, vsync on' \
-  '"MaxFps"=dword:000186a0|"Title"=dword:00000002|"VSync"=dword:00000000;120 fps at most, title on, vsync off'; do
+  '"MaxFps"=dword:000186a0|"Title"=dword:00000002|"VSync"=dword:00000000;120 fps at most, title on, vsync off' \
+  '"MaxFps"=dword:ffffffff|"Title"=hex:00,00,00,00;120 fps at most, title on, vsync on'; do
   use_prefix_copy "${row%;*}"
   check_saver_run "${row#*;}"
 done
