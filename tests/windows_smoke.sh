@@ -47,8 +47,9 @@ while shown == "no" and time.time() - start < 60 and (drawn is None or time.time
   if drawn is None and image.getpixel((80, 2)) != (0, 0, 0): drawn = time.time()
   shown = "yes" if sum(p[0] > 200 for p in image.getdata()) > 100 else "no"
 print(shown)' "$DISPLAY")
-  end_by_pointer "$pid" 100 100 && [[ $shown == "${2:-}" ]] && tr -d '\r' <"$work/out" | grep -qx "screensaver: $1" ||
-    fail "ovu.scr /s, $1 expected: exit $?, title shown: $shown: $(cat "$work/out")"
+  end_by_pointer "$pid" 100 100 || fail "ovu.scr /s, $1 expected: exit $?: $(cat "$work/out")"
+  [[ $shown == "${2:-}" ]] && tr -d '\r' <"$work/out" | grep -qx "screensaver: $1" ||
+    fail "ovu.scr /s, $1 expected: title shown: $shown: $(cat "$work/out")"
 }
 
 cd "$build" || exit 1
@@ -95,6 +96,9 @@ ROWS
 check_saver_run "15 fps at most, title off, vsync on" no
 OVU_VERBOSE=1 "${run[@]}" ./ovu.exe /p 1 >"$work/out" 2>&1
 tr -d '\r' <"$work/out" | grep -qx "screensaver: 15 fps at most, title off, vsync on" || fail "ovu.exe /p: $(cat "$work/out")"
+# The plain demo takes its options from its command line only.
+OVU_VERBOSE=1 "${run[@]}" ./ovu.exe --frames 1 >"$work/out" 2>&1 && ! grep -q screensaver: "$work/out" ||
+  fail "the plain ovu.exe: $(cat "$work/out")"
 "${run[@]}" "${run[1]}/drive_c/windows/system32/reg.exe" delete 'HKCU\Software\ovu' /f >/dev/null || fail "cannot delete the key"
 check_saver_run "30 fps at most, title on, vsync on" yes
 # Stored data is never trusted: a number out of range is clamped, anything else is the default.
