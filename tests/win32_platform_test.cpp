@@ -346,13 +346,12 @@ int host(int argc, char** argv) {
   GetDlgItemTextA(dialog, OVU_SETTINGS_RATE_TEXT, rate, sizeof rate);
   const auto shown = [&](int id) { return IsDlgButtonChecked(dialog, id) ? "on" : "off"; };
   std::printf("%s, title %s, vsync %s\n", rate, shown(OVU_SETTINGS_TITLE), shown(OVU_SETTINGS_VSYNC));
-  std::fflush(stdout);
   SendDlgItemMessageA(dialog, OVU_SETTINGS_RATE, TBM_SETPOS, TRUE, std::atoi(argv[3]));
   SendDlgItemMessageA(dialog, OVU_SETTINGS_TITLE, BM_SETCHECK, std::atoi(argv[4]), 0);
   SendDlgItemMessageA(dialog, OVU_SETTINGS_VSYNC, BM_SETCHECK, std::atoi(argv[5]), 0);
-  const std::string key = argv[2];
-  if (key == "ok" || key == "cancel") PostMessageA(GetDlgItem(dialog, key == "ok" ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
-  else PostMessageA(GetDlgItem(dialog, OVU_SETTINGS_RATE), WM_KEYDOWN, key == "enter" ? VK_RETURN : VK_ESCAPE, 0);
+  const std::string key = argv[2];  // a button clicked, or a key pressed in the trackbar
+  PostMessageA(GetDlgItem(dialog, key == "ok" ? IDOK : key == "cancel" ? IDCANCEL : OVU_SETTINGS_RATE),
+               key == "ok" || key == "cancel" ? BM_CLICK : WM_KEYDOWN, key == "enter" ? VK_RETURN : VK_ESCAPE, 0);
   return ovu.wait();
 }
 

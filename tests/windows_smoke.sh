@@ -20,17 +20,13 @@ fail() { echo "windows_smoke: FAIL: $*" >&2; exit 1; }
 # The build's prefix copied, for runs that store settings or change the system's: nothing reaches another run.
 # Its user.reg gains these lines (joined by '|') under the settings' key; none: no key.
 use_prefix_copy() {
-  local copy=$work/prefix$((++copies))
-  cp -al "$build/wine/prefix" "$copy" && rm "$copy"/*.reg && cp "$build"/wine/prefix/*.reg "$copy" &&
-    { [[ -z $1 ]] || printf '[Software\\\\ovu]\n%s\n' "${1//|/$'\n'}" >>"$copy/user.reg"; } || fail "cannot copy the prefix"
-  run[1]=$copy
+  run[1]=$work/prefix$((++copies))
+  cp -al "$build/wine/prefix" "${run[1]}" && rm "${run[1]}"/*.reg && cp "$build"/wine/prefix/*.reg "${run[1]}" &&
+    { [[ -z $1 ]] || printf '[Software\\\\ovu]\n%s\n' "${1//|/$'\n'}" >>"${run[1]}/user.reg"; } || fail "cannot copy the prefix"
 }
 # Nudges the pointer at X Y back and forth until the screensaver run PID ends; its exit code.
 end_by_pointer() {
-  for ((i = 0; i < 100; i++)); do
-    kill -0 "$1" 2>/dev/null || break
-    xdotool mousemove $(($2 + i % 2 * 60)) "$3" sleep 0.1
-  done
+  for ((i = 0; i < 100; i++)); do kill -0 "$1" 2>/dev/null && xdotool mousemove $(($2 + i % 2 * 60)) "$3" sleep 0.1 || break; done
   wait "$1"
 }
 # ovu.scr /s: it must say that it applied SETTINGS and end normally; with
@@ -107,8 +103,7 @@ for row in '"MaxFps"="15"|"Title"=dword:00000000;30 fps at most, title off, vsyn
   '"MaxFps"=dword:00000000|"VSync"=hex(4):00,00;5 fps at most, title on, vsync on' \
   '"MaxFps"=dword:000186a0|"Title"=dword:00000002|"VSync"=dword:00000000;120 fps at most, title on, vsync off' \
   '"MaxFps"=dword:ffffffff|"Title"=hex:00,00,00,00;120 fps at most, title on, vsync on'; do
-  use_prefix_copy "${row%;*}"
-  check_saver_run "${row#*;}"
+  use_prefix_copy "${row%;*}" && check_saver_run "${row#*;}"
 done
 run[1]=$build/wine/prefix
 
