@@ -36,7 +36,7 @@ check_saver_run() {
   OVU_VERBOSE=1 "${run[@]}" ./ovu.scr /s >"$work/out" 2>&1 &
   local pid=$! shown=""
   timeout 60 xdotool search --sync --onlyvisible --name '^ovu$' >/dev/null 2>&1 ||
-    fail "ovu.scr /s showed no window (its log, had it ended: $(cat "$work/out"))"
+    fail "ovu.scr /s, $1 expected, showed no window (shown: $(xdotool search --onlyvisible --name . getwindowname %@ | tr '\n' ,) its log, had it ended: $(cat "$work/out"))"
   [[ -z ${2:-} ]] || shown=$(/usr/bin/python3 -c 'import sys, time; from PIL import ImageGrab
 start, drawn, shown = time.time(), None, "no"
 while shown == "no" and time.time() - start < 60 and (drawn is None or time.time() - drawn < 7):
