@@ -1,6 +1,7 @@
 #include "core/frame_loop.h"
 #include "core/intro.h"
 #include "core/frame_pacing.h"
+#include "core/screensaver_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -129,6 +130,14 @@ TEST(FramePacing, FramesStartOnTheScheduleAndAnOverrunStartsItAgain) {
     for (const auto& [end, wait] : c.end_wait)
       EXPECT_EQ(pacing.wait_after_frame(kOrigin + end), wait) << c.max_fps << " fps, frame ending at " << end;
   }
+}
+
+// The screensaver's stored rate for the pacing: the ends of the range and a value that cannot be read, which the
+// Windows end-to-end rows cannot store. Unsigned: all ones is far too fast, not -1.
+TEST(ScreensaverSettings, StoredRateIsUnsignedAndClampedAndAnUnreadableOneIsTheDefault) {
+  const auto rate = [](bool read, std::uint8_t low, std::uint8_t high) { return StoredValue{read, true, {low, 0, 0, high}}; };
+  for (const auto& [fps, expected] : {std::pair{rate(1, 4, 0), 5}, {rate(1, 119, 0), 119}, {rate(1, 255, 255), 120}, {rate(0, 60, 0), 30}})
+    EXPECT_EQ(decode_settings(fps, {}, {}).max_fps, expected) << expected;
 }
 
 // The title: fading in until 2 s, held until 5, dissolving with a growing wobble until 10.

@@ -6,16 +6,20 @@
 // system keys that do not, close requests), and ovu.scr as Windows starts it:
 // a preview (/p) drawn in a child of the window it is given until that goes
 // away and, having no console, a runtime-error line shown in a box. Needs a
-// display and a GL driver.
+// display and a GL driver. Run as "host /c ..." it is windows_smoke.sh's
+// helper for the settings dialog, in a wine prefix of its own.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,7 @@
 #include "platform/guard.h"
 #include "platform/platform.h"
 #include "platform/stop.h"
+#include "platform/win32/win32_settings.h"
 
 namespace ovu {
 namespace {
@@ -320,11 +325,48 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAwayAndIsRefus
   EXPECT_EQ(again.wait(), 1);
 }
 
+// "host /c KEY FPS TITLE VSYNC": ovu.scr's settings dialog for a window of
+// ours, which must own it, be centred under it and reach every control by
+// Tab. It prints what the dialog shows, sets the controls without notifying,
+// and closes it with KEY: the OK or Cancel button ("ok", "cancel") or a key
+// ("enter", "escape"). The exit code is ovu.scr's, or 70 with a reason.
+int host(int argc, char** argv) {
+  const HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 100, 80, 600, 400, nullptr, nullptr,
+                                     nullptr, nullptr);
+  Screensaver ovu("/c:" + handle_text(owner));
+  auto fail = [](const char* reason) { return std::fprintf(stderr, "host: %s\n", reason), 70; };
+  HWND dialog = nullptr;
+  RECT outer{}, ours{};
+  if (argc != 6 || !pump_until([&] { return IsWindowVisible(dialog = FindWindowA("#32770", "ovu settings")); }))
+    return fail("no settings dialog");
+  if (!GetWindowRect(owner, &outer) || !GetWindowRect(dialog, &ours) || GetWindow(dialog, GW_OWNER) != owner ||
+      std::abs(outer.left + outer.right - ours.left - ours.right) > 1 ||
+      std::abs(outer.top + outer.bottom - ours.top - ours.bottom) > 1)
+    return fail("the dialog is not owned by and centred on its owner");
+  std::set<int> reached;
+  for (HWND c = GetNextDlgTabItem(dialog, nullptr, FALSE); reached.insert(GetDlgCtrlID(c)).second;)
+    c = GetNextDlgTabItem(dialog, c, FALSE);
+  if (reached != std::set<int>{OVU_SETTINGS_RATE, OVU_SETTINGS_TITLE, OVU_SETTINGS_VSYNC, IDOK, IDCANCEL})
+    return fail("Tab does not reach every control");
+  char rate[32] = {};
+  GetDlgItemTextA(dialog, OVU_SETTINGS_RATE_TEXT, rate, sizeof rate);
+  const auto shown = [&](int id) { return IsDlgButtonChecked(dialog, id) ? "on" : "off"; };
+  std::printf("%s, title %s, vsync %s\n", rate, shown(OVU_SETTINGS_TITLE), shown(OVU_SETTINGS_VSYNC));
+  SendDlgItemMessageA(dialog, OVU_SETTINGS_RATE, TBM_SETPOS, TRUE, std::atoi(argv[3]));
+  SendDlgItemMessageA(dialog, OVU_SETTINGS_TITLE, BM_SETCHECK, std::atoi(argv[4]), 0);
+  SendDlgItemMessageA(dialog, OVU_SETTINGS_VSYNC, BM_SETCHECK, std::atoi(argv[5]), 0);
+  const std::string key = argv[2];  // a button clicked, or a key pressed in the trackbar
+  PostMessageA(GetDlgItem(dialog, key == "ok" ? IDOK : key == "cancel" ? IDCANCEL : OVU_SETTINGS_RATE),
+               key == "ok" || key == "cancel" ? BM_CLICK : WM_KEYDOWN, key == "enter" ? VK_RETURN : VK_ESCAPE, 0);
+  return ovu.wait();
+}
+
 }  // namespace
 }  // namespace ovu
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "probe") return ovu::run_guarded(ovu::probe, argc - 1, argv + 1);
+  if (argc > 1 && std::string(argv[1]) == "host") return ovu::host(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

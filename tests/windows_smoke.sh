@@ -2,7 +2,8 @@
 # End-to-end checks of the Windows ovu.exe under wine, on the X server that
 # xvfb-run gives ctest: a screenshot run whose water dump must equal the
 # native build's, a run without GL, the zip package unpacked into a fresh
-# folder and run from there, the resources of its two programs, and the
+# folder and run from there, the resources of its two programs, the
+# screensaver's settings (its dialog, and what /s and /p apply), and the
 # screensaver run over two monitors at 144 DPI.
 # Usage: windows_smoke.sh WINDOWS_BUILD_DIR NATIVE_OVU
 set -uo pipefail
@@ -12,8 +13,41 @@ native=${2:-}
 run=("$(cd "$(dirname "$0")" && pwd)/wine_run.sh" "$build/wine/prefix")
 work=$(mktemp -d)
 xvfb=""
-trap '[[ -z $xvfb ]] || kill "$xvfb"; WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+copies=0
+trap '[[ -z $xvfb ]] || kill "$xvfb"; for copy in "$work"/prefix*/; do WINEPREFIX=$copy wineserver -k; done 2>/dev/null
+  rm -rf "$work"' EXIT
 fail() { echo "windows_smoke: FAIL: $*" >&2; exit 1; }
+# The build's prefix copied, for runs that store settings or change the system's: nothing reaches another run.
+# Its user.reg gains these lines (joined by '|') under the settings' key; none: no key.
+use_prefix_copy() {
+  run[1]=$work/prefix$((++copies))
+  cp -al "$build/wine/prefix" "${run[1]}" && rm "${run[1]}"/*.reg && cp "$build"/wine/prefix/*.reg "${run[1]}" &&
+    { [[ -z $1 ]] || printf '[Software\\\\ovu]\n%s\n' "${1//|/$'\n'}" >>"${run[1]}/user.reg"; } || fail "cannot copy the prefix"
+}
+# Nudges the pointer at X Y back and forth until the screensaver run PID ends; its exit code.
+end_by_pointer() {
+  for ((i = 0; i < 100; i++)); do kill -0 "$1" 2>/dev/null && xdotool mousemove $(($2 + i % 2 * 60)) "$3" sleep 0.1 || break; done
+  wait "$1"
+}
+# ovu.scr /s: it must say that it applied SETTINGS and end normally; with
+# yes or no after them, whether the title shows in its first 7 s of drawing
+# (red above 200: brighter than anything in the scene without it).
+check_saver_run() {
+  OVU_VERBOSE=1 "${run[@]}" ./ovu.scr /s >"$work/out" 2>&1 &
+  local pid=$! shown=""
+  timeout 60 xdotool search --sync --onlyvisible --name '^ovu$' >/dev/null 2>&1 ||
+    fail "ovu.scr /s, $1 expected, showed no window (shown: $(xdotool search --onlyvisible --name . getwindowname %@ | tr '\n' ,) its log, had it ended: $(cat "$work/out"))"
+  [[ -z ${2:-} ]] || shown=$(/usr/bin/python3 -c 'import sys, time; from PIL import ImageGrab
+start, drawn, shown = time.time(), None, "no"
+while shown == "no" and time.time() - start < 60 and (drawn is None or time.time() - drawn < 7):
+  image = ImageGrab.grab(xdisplay=sys.argv[1]).convert("RGB").resize((160, 128))
+  if drawn is None and image.getpixel((80, 2)) != (0, 0, 0): drawn = time.time()
+  shown = "yes" if sum(p[0] > 200 for p in image.getdata()) > 100 else "no"
+print(shown)' "$DISPLAY")
+  end_by_pointer "$pid" 100 100 || fail "ovu.scr /s, $1 expected: exit $?: $(cat "$work/out")"
+  [[ $shown == "${2:-}" ]] && tr -d '\r' <"$work/out" | grep -qx "screensaver: $1" ||
+    fail "ovu.scr /s, $1 expected: title shown: $shown: $(cat "$work/out")"
+}
 
 cd "$build" || exit 1
 export OVU_WINE_TIMEOUT=90
@@ -38,12 +72,40 @@ folder=$(echo "$work"/unpacked/ovu-*)
   fail "the zip holds: $(ls -R "$work/unpacked")"
 (cd "$folder" && "${run[@]}" ./ovu.exe --frames 5) >"$work/out" 2>&1 ||
   fail "the unpacked ovu.exe exited $?: $(cat "$work/out")"
-"${run[@]}" "$folder/ovu.scr" /c >/dev/null 2>&1 &
-pid=$!
-# Its settings: a box captioned ovu, which Enter dismisses.
-box=$(timeout 30 xdotool search --sync --onlyvisible --name '^ovu$' 2>/dev/null | head -n 1)
-[[ -n "$box" ]] && xdotool windowfocus --sync "$box" key Return 2>/dev/null || fail "ovu.scr /c showed no box captioned ovu"
-wait "$pid" || fail "the unpacked ovu.scr /c exited $?"
+
+# The settings dialog, driven by the test program as a host: rows of how it
+# is closed with the controls set to fps, title and vsync; what it showed
+# when opened; what the registry holds after. OK and Enter store, Cancel and Esc do not.
+use_prefix_copy ""
+while IFS=';' read -r how shown stored; do
+  [[ $(cd tests && "${run[@]}" ./win32_platform_tests.exe host $how 2>&1 | tr -d '\r') == "$shown" ]] ||
+    fail "the settings dialog, closed by $how, showed other settings or failed"
+  [[ $("${run[@]}" "${run[1]}/drive_c/windows/system32/reg.exe" query 'HKCU\Software\ovu' | tr -d '\r' |
+    awk '/REG_DWORD/ { printf "%s%s=%s", sep, $1, $3; sep = " " }') == "$stored" ]] || fail "closed by $how, it stored other values"
+done <<'ROWS'
+enter 20 1 0;30 fps, title on, vsync on;MaxFps=0x14 Title=0x1 VSync=0x0
+ok 15 0 1;20 fps, title on, vsync off;MaxFps=0xf Title=0x0 VSync=0x1
+cancel 60 1 0;15 fps, title off, vsync on;MaxFps=0xf Title=0x0 VSync=0x1
+escape 90 1 0;15 fps, title off, vsync on;MaxFps=0xf Title=0x0 VSync=0x1
+ROWS
+# What it stored is what /s and /p apply (the console program's /p says so before it finds no window 1); with
+# the key deleted, the defaults.
+check_saver_run "15 fps at most, title off, vsync on" no
+OVU_VERBOSE=1 "${run[@]}" ./ovu.exe /p 1 >"$work/out" 2>&1
+tr -d '\r' <"$work/out" | grep -qx "screensaver: 15 fps at most, title off, vsync on" || fail "ovu.exe /p: $(cat "$work/out")"
+# The plain demo takes its options from its command line only.
+OVU_VERBOSE=1 "${run[@]}" ./ovu.exe --frames 1 >"$work/out" 2>&1 && ! grep -q screensaver: "$work/out" ||
+  fail "the plain ovu.exe: $(cat "$work/out")"
+"${run[@]}" "${run[1]}/drive_c/windows/system32/reg.exe" delete 'HKCU\Software\ovu' /f >/dev/null || fail "cannot delete the key"
+check_saver_run "30 fps at most, title on, vsync on" yes
+# Stored data is never trusted: a number out of range is clamped, anything else is the default.
+for row in '"MaxFps"="15"|"Title"=dword:00000000;30 fps at most, title off, vsync on' \
+  '"MaxFps"=dword:00000000|"VSync"=hex(4):00,00;5 fps at most, title on, vsync on' \
+  '"MaxFps"=dword:000186a0|"Title"=dword:00000002|"VSync"=dword:00000000;120 fps at most, title on, vsync off' \
+  '"MaxFps"=dword:ffffffff|"Title"=hex:00,00,00,00;120 fps at most, title on, vsync on'; do
+  use_prefix_copy "${row%;*}" && check_saver_run "${row#*;}"
+done
+run[1]=$build/wine/prefix
 
 # The icon decodes at every size (the 256 one is a PNG, as the Linux icons are):
 # clear in the corners, opaque in the middle.
@@ -66,6 +128,11 @@ text = sys.stdin.buffer.read().decode("utf-16-le", "replace")
 print(";".join("=".join(m) for m in re.findall("(FileDescription|ProductName|ProductVersion)\0+([ -~]+?)\0", text)))')
   [[ $fields == "FileDescription=${entry#*:};ProductName=ovu;ProductVersion=$version" ]] ||
     fail "${entry%%:*}'s version resource says '$fields'"
+  # The screensaver list's name: string 1 of the first block of 16, each string its length and UTF-16 text.
+  [[ $(wrestool -x --raw --type=6 --name=1 "$program" | /usr/bin/python3 -c 'import sys; b = sys.stdin.buffer.read()
+i = 2 + 2 * int.from_bytes(b[:2], "little")
+print(b[i + 2:i + 2 + 2 * int.from_bytes(b[i:i + 2], "little")].decode("utf-16-le"))') == ovu ]] ||
+    fail "${entry%%:*}'s string 1 is not ovu"
   wrestool -x --type=14 -o "$work/icon.ico" "$program" && cmp -s -n "$(stat -c %s ovu.ico)" ovu.ico "$work/icon.ico" ||
     fail "${entry%%:*} does not carry the build's icon"
 done
@@ -78,9 +145,8 @@ done
 Xvfb -displayfd 3 +xinerama -extension RANDR -noreset -nolisten tcp -screen 0 640x480x24 -screen 1 800x600x24 \
   3>"$work/display" 2>/dev/null &
 xvfb=$!
-cp -al "$build/wine/prefix" "$work/prefix" && rm "$work"/prefix/*.reg && cp "$build"/wine/prefix/*.reg "$work/prefix" &&
-  sed -i 's/^\[Control Panel\\\\Desktop\].*/&\n"LogPixels"=dword:00000090/' "$work/prefix/user.reg" || fail "cannot copy the prefix"
-run[1]=$work/prefix
+use_prefix_copy ""
+sed -i 's/^\[Control Panel\\\\Desktop\].*/&\n"LogPixels"=dword:00000090/' "${run[1]}/user.reg" || fail "cannot set 144 DPI"
 for ((i = 0; i < 100; i++)); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 # The real pixels at 144 DPI: the maximised window fills a monitor (which
@@ -105,8 +171,4 @@ else: sys.exit(1)
 image.save(sys.argv[2])' "$DISPLAY" "$build/two-monitors.png" || fail "ovu.scr /s leaves the desktop showing"
 kill -0 "$pid" || fail "ovu.scr /s ended by itself: $(cat "$work/out")"
 # More than four pixels on the second monitor ends it.
-for ((i = 0; i < 100; i++)); do
-  kill -0 "$pid" 2>/dev/null || break
-  xdotool mousemove $((700 + i % 2 * 60)) 580 sleep 0.1
-done
-wait "$pid" || fail "ovu.scr /s, the pointer moved on the second monitor: exit $?: $(cat "$work/out")"
+end_by_pointer "$pid" 700 580 || fail "ovu.scr /s, the pointer moved on the second monitor: exit $?: $(cat "$work/out")"

@@ -29,7 +29,7 @@ gtest_discover_tests(win32_platform_tests ${discover} PROPERTIES RUN_SERIAL TRUE
 set(OVU_REFERENCE_OVU "" CACHE FILEPATH "The native ovu whose water dump the Windows one must equal")
 add_test(NAME windows_smoke
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows_smoke.sh ${CMAKE_BINARY_DIR} ${OVU_REFERENCE_OVU})
-set_tests_properties(windows_smoke PROPERTIES RUN_SERIAL TRUE TIMEOUT 240)
+set_tests_properties(windows_smoke PROPERTIES RUN_SERIAL TRUE TIMEOUT 300)
 
 # The exe must start on a bare Windows: only system DLLs among its imports.
 add_test(NAME windows_imports COMMAND ${CMAKE_OBJDUMP} -p $<TARGET_FILE:ovu>)

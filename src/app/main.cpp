@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
+#include "platform/settings.h"
 
 namespace {
 
@@ -17,15 +18,27 @@ int usage_error(const std::string& message) {
   return ovu::kExitUsage;
 }
 
+// /s and /p take no options: the stored settings stand for them, and
+// OVU_VERBOSE in the environment for --verbose, which also says what was applied.
+void apply_stored_settings(ovu::Options& options) {
+  if (const char* verbose = std::getenv("OVU_VERBOSE"); verbose != nullptr && *verbose != '\0') options.verbose = true;
+  const auto stored = ovu::platform_stored_settings();
+  if (!stored) return;
+  ovu::apply_settings(*stored, options);
+  if (options.verbose) std::fprintf(stderr, "screensaver: %s\n", ovu::describe_settings(*stored).c_str());
+}
+
 int run(int argc, char** argv) {
   const auto screensaver = ovu::parse_screensaver_args(argc, argv);
   const ovu::ParsedOptions parsed = screensaver ? *screensaver : ovu::parse_options(argc, argv);
   if (!parsed.ok) return usage_error(parsed.error);
   ovu::Options options = parsed.options;
   if (options.configure) {
-    ovu::platform_message("ovu has no settings: there is nothing to configure.", options.window_id);
+    if (!ovu::platform_settings_dialog(options.window_id))
+      ovu::platform_message("ovu has no settings: there is nothing to configure.", options.window_id);
     return 0;
   }
+  if (screensaver) apply_stored_settings(options);
   if (options.help) {
     std::fputs(ovu::usage_text().c_str(), stdout);
     return 0;

@@ -84,6 +84,12 @@ std::optional<ParsedOptions> parse_screensaver_args(int argc, const char* const*
   return parsed;
 }
 
+void apply_settings(const ScreensaverSettings& settings, Options& options) {
+  options.max_fps = settings.max_fps;
+  options.vsync = settings.vsync;
+  options.intro = settings.title;
+}
+
 bool PointerWatch::moved_away(int x, int y) {
   if (!seen_) {
     seen_ = true;

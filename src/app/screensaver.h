@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/options.h"
+#include "core/screensaver_settings.h"
 
 namespace ovu {
 
@@ -13,6 +14,10 @@ namespace ovu {
 // Nullopt when the command line is not of this kind; the bitmaps are then
 // read from the program's own folder, since Windows starts it elsewhere.
 std::optional<ParsedOptions> parse_screensaver_args(int argc, const char* const* argv);
+
+// A screensaver run (/s, /p) takes no options: its rate, vsync and title
+// come from the settings the user stored.
+void apply_settings(const ScreensaverSettings& settings, Options& options);
 
 // The folder part of a program path, '/' or '\' separated; empty for a bare name.
 std::string program_folder(const std::string& program);
