@@ -31,8 +31,10 @@ if(WIN32)
   # CR LF, for the Notepad of older Windows.
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows-readme.txt.in ${CMAKE_BINARY_DIR}/dist/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/dist/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS ovu ovu_scr RUNTIME DESTINATION .)
-  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt DESTINATION .)
+  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt
+                ${CMAKE_BINARY_DIR}/dist/LICENSE.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME ovu)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
