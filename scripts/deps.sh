@@ -18,8 +18,8 @@ packages=(
   xvfb xauth xdotool x11-utils apitrace
   xprintidle dbus-daemon dbus-bin  # the X idle time and the session bus of the display-power checks
   valgrind hyperfine time
-  file  # cpack reads the package's library dependencies through it
-  desktop-file-utils appstream  # the package test validates the desktop entries and metainfo
+  debhelper lintian  # the package test builds the Debian package and checks it
+  file desktop-file-utils appstream  # and the icons, desktop entries and metainfo it installs
 )
 
 # The Windows cross-build (mingw-w64 for x86-64 and 32-bit x86, GoogleTest's
