@@ -20,6 +20,7 @@ packages=(
   valgrind hyperfine time
   debhelper lintian  # the package test builds the Debian package and checks it
   file desktop-file-utils appstream  # and the icons, desktop entries and metainfo it installs
+  mate-screensaver procps python3  # it runs the installed ovu under a screensaver host and probes its window
 )
 
 # The Windows cross-build (mingw-w64 for x86-64 and 32-bit x86, GoogleTest's

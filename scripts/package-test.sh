@@ -84,6 +84,52 @@ for program in "$root/usr/bin/ovu" "$hacks/ovu"; do
     fail "the installed $program did not run"
 done
 
+# mate-screensaver, as a user's desktop runs it: as an unprivileged user, on
+# an X server and a session bus of its own, which gsettings and the host
+# share (and so dconf). Only installed is the program in the host's directory.
+if $system; then
+  home=$scratch/home
+  mkdir "$home" && chown 65534:65534 "$home" && chmod 755 "$scratch"
+  cat >"$scratch/session.sh" <<'EOT'
+set -uo pipefail
+fail() { echo "package: mate-screensaver: $*" >&2; exit 1; }
+gsettings set org.mate.screensaver lock-enabled false  # else deactivating asks for a password
+gsettings set org.mate.screensaver mode single
+gsettings set org.mate.screensaver themes "['screensavers-ovu']"
+mate-screensaver --no-daemon >"$HOME/host.log" 2>&1 &
+host=$!
+for ((i = 0; i < 100; i++)); do mate-screensaver-command --query >/dev/null 2>&1 && break; sleep 0.1; done
+mate-screensaver-command --activate >/dev/null || fail "cannot activate it"
+ovu=""
+for ((i = 0; i < 100; i++)); do ovu=$(pgrep -P "$host" -x ovu) && break; sleep 0.1; done
+[[ -n $ovu && $(tr '\0' ' ' <"/proc/$ovu/cmdline") == "ovu --root "* ]] ||
+  fail "it started no 'ovu --root': $(pgrep -a -P "$host")"
+# The sky, the fog colour (0.5, 0.5, 0.7), across the top of the host's window.
+window=$(tr '\0' '\n' <"/proc/$ovu/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
+python3 -c 'import ctypes, sys, time
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = x11.XGetImage.restype = ctypes.c_void_p
+x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 4 + [ctypes.c_ulong, ctypes.c_int]
+x11.XGetPixel.argtypes, x11.XGetPixel.restype = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int], ctypes.c_ulong
+display, window = x11.XOpenDisplay(None), int(sys.argv[1], 0)
+def pixel(x, y):
+  value = x11.XGetPixel(x11.XGetImage(display, window, x, y, 1, 1, 0xFFFFFFFF, 2), 0, 0)
+  return value >> 16 & 255, value >> 8 & 255, value & 255
+for _ in range(300):
+  if all(abs(a - b) <= 1 for x in (5, 320, 630) for a, b in zip(pixel(x, 2), (128, 128, 178))): sys.exit(0)
+  time.sleep(0.1)
+sys.exit(1)' "$window" || fail "ovu does not draw into the host's window '$window'"
+mate-screensaver-command --deactivate >/dev/null || fail "cannot deactivate it"
+for ((i = 0; i < 100; i++)); do kill -0 "$ovu" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$ovu" 2>/dev/null && fail "ovu still runs once deactivated"
+kill "$host"
+EOT
+  (cd "$home" && setpriv --reuid=65534 --regid=65534 --clear-groups env -i HOME="$home" PATH=/usr/bin:/bin \
+    timeout 120 xvfb-run -a -s "-screen 0 640x480x24" dbus-run-session -- bash "$scratch/session.sh") \
+    >"$scratch/session.log" 2>&1 || { cat "$scratch/session.log"; fail "mate-screensaver did not run ovu in its window"; }
+  echo "package: mate-screensaver ran ovu and ended it"
+fi
+
 if $system; then
   mapfile -t files < <(dpkg -L ovu)
   timeout 120 dpkg -r ovu >/dev/null
