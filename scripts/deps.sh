@@ -29,6 +29,7 @@ packages=(
 windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
   wine wine64 python3-pil icoutils
+  strip-nondeterminism  # the zips' entries in a fixed order
 )
 # The 32-bit Windows build's tests: wine's 32-bit loader and the 32-bit GL it
 # draws with (wine32 only recommends them, and without them the program dies
