@@ -22,7 +22,7 @@ installed=false
 # A failed check still takes the package off again.
 trap 'rm -rf "$scratch"; if $installed; then timeout 120 dpkg -r ovu >/dev/null || true; fi' EXIT
 
-# The tree as committed plus new files, without what builds left in it.
+# The tree's files, tracked and new, without what builds left in it.
 src=$scratch/ovu-$version
 mkdir "$src"
 git ls-files -z --cached --others --exclude-standard |
