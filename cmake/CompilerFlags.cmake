@@ -6,6 +6,9 @@ target_compile_options(ovu_flags INTERFACE
   -Wall -Wextra -Wpedantic
   -ffp-contract=off
   -fno-fast-math)
+# No build paths in what we ship, so that a build elsewhere gives the same bytes.
+target_compile_options(ovu_flags INTERFACE
+  -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 
 set(OVU_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address,undefined")
 if(OVU_SANITIZE)
@@ -18,6 +21,8 @@ if(WIN32)
   # The exe must start on a bare Windows: no libgcc, libstdc++ or winpthread
   # DLL beside it. -static takes winpthread too; system DLLs stay imports.
   target_link_options(ovu_flags INTERFACE -static-libgcc -static-libstdc++ -static)
+  # The same exe from the same sources: no link time in the headers.
+  target_link_options(ovu_flags INTERFACE -Wl,--no-insert-timestamp)
   target_compile_definitions(ovu_flags INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # float and double in SSE registers as on x86-64, so every store rounds

@@ -1,8 +1,8 @@
-# What `cmake --install` puts where, and the Debian package CPack makes of it.
-# The entries that start the program (menu, screensaver hosts) and the man
-# page name the installed data directory, which is only known at install
-# time (`--prefix`, or /usr when CPack builds the package), so they are
-# filled in then. Included by the top-level CMakeLists.txt.
+# What `cmake --install` puts where; the Debian package (debian/) installs
+# the same. The entries that start the program (menu, screensaver hosts) and
+# the man page name the installed data directory, which is only known at
+# install time (`--prefix`), so they are filled in then. Included by the
+# top-level CMakeLists.txt.
 
 include(GNUInstallDirs)
 
@@ -31,18 +31,31 @@ if(WIN32)
   # CR LF, for the Notepad of older Windows.
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows-readme.txt.in ${CMAKE_BINARY_DIR}/dist/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/dist/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS ovu ovu_scr RUNTIME DESTINATION .)
-  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt DESTINATION .)
+  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt
+                ${CMAKE_BINARY_DIR}/dist/LICENSE.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME ovu)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_SYSTEM_NAME ${OVU_WINDOWS_SYSTEM})
   set(CPACK_STRIP_FILES ON)
+  # The same zip from the same sources (ReproducibleZip.cmake).
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/ReproducibleZip.cmake)
+  set(CPACK_OVU_SOURCE_DIR ${CMAKE_SOURCE_DIR})
   include(CPack)
   return()
 endif()
 
 install(TARGETS ovu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Screensaver hosts such as mate-screensaver run only programs found in
+# xscreensaver's directory of display modes. A link, not a copy: the program
+# finds its bitmaps from its real path, which /proc names through the link.
+set(xscreensaver_dir ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+file(RELATIVE_PATH ovu_from_xscreensaver_dir /${xscreensaver_dir} /${CMAKE_INSTALL_BINDIR}/ovu)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/dist/libexec)
+file(CREATE_LINK ${ovu_from_xscreensaver_dir} ${CMAKE_BINARY_DIR}/dist/libexec/ovu SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/dist/libexec/ovu DESTINATION ${xscreensaver_dir})
 install(FILES ${OVU_BITMAP_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/ovu)
 
 set(dist ${CMAKE_BINARY_DIR}/dist)
@@ -74,22 +87,3 @@ foreach(size 48 64 128 256)
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/dist/ovu.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
         RENAME example.c_seed_4a522560.ovu.metainfo.xml)
-
-set(OVU_PACKAGE_MAINTAINER "ovu maintainers <maintainers@users.noreply.c-seed-4a522560.example>" CACHE STRING "The Maintainer field of the Debian package")
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME ovu)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "water surface under fog: a real-time OpenGL demo and screensaver")
-set(CPACK_PACKAGE_DESCRIPTION "A 100 x 100 water height field, stepped by a damped wave equation with
-random drops, drawn lit and sphere-mapped with a floating reflective ball
-under fog, with a title overlay for the first ten seconds. It runs as a
-program of its own and as a screensaver of xscreensaver and of the hosts
-that read screensaver desktop entries.")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${OVU_PACKAGE_MAINTAINER})
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_STRIP_FILES ON)
-include(CPack)

@@ -18,8 +18,9 @@ packages=(
   xvfb xauth xdotool x11-utils apitrace
   xprintidle dbus-daemon dbus-bin  # the X idle time and the session bus of the display-power checks
   valgrind hyperfine time
-  file  # cpack reads the package's library dependencies through it
-  desktop-file-utils appstream  # the package test validates the desktop entries and metainfo
+  debhelper lintian  # the package test builds the Debian package and checks it
+  file desktop-file-utils appstream  # and the icons, desktop entries and metainfo it installs
+  mate-screensaver procps python3  # it runs the installed ovu under a screensaver host and probes its window
 )
 
 # The Windows cross-build (mingw-w64 for x86-64 and 32-bit x86, GoogleTest's
@@ -28,6 +29,7 @@ packages=(
 windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
   wine wine64 python3-pil icoutils
+  strip-nondeterminism  # the zips' entries in a fixed order
 )
 # The 32-bit Windows build's tests: wine's 32-bit loader and the 32-bit GL it
 # draws with (wine32 only recommends them, and without them the program dies

@@ -3,8 +3,9 @@
 # the release build and the AddressSanitizer + UndefinedBehaviorSanitizer
 # build with all their tests, the Debian
 # package (scripts/package-test.sh), the Windows cross-builds tested under
-# wine (the 32-bit one where wine32 and its GL are installed) and the web
-# page in headless Chromium. A step that fails does not stop the later ones;
+# wine (the 32-bit one where wine32 and its GL are installed), the web
+# page in headless Chromium, and second builds of the package, the zips and
+# the page that must give the same bytes. A step that fails does not stop the later ones;
 # the summary at the end says how each went, and the exit code is non-zero
 # when any failed. A step is a function and one line in `steps` below.
 set -uo pipefail
@@ -29,9 +30,9 @@ preset() {
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --preset "$1" -j"$jobs"
 }
 
-# The Debian package: installed for real on CI's throwaway machine, else unpacked aside.
+# The Debian package, built from a clean copy of the tree: installed for
+# real on CI's throwaway machine, else unpacked aside.
 package() {
-  [[ -x build/release/ovu ]] || skip "there is no release build to package" || return
   scripts/package-test.sh ${CI:+--system}
 }
 
@@ -110,6 +111,11 @@ web_page() {
     xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset web
 }
 
+# The package, the Windows zips and the page built again elsewhere: the same bytes.
+reproducible() {
+  scripts/reproducible.sh
+}
+
 steps=(
   "deps deps"
   "release preset release"
@@ -117,6 +123,7 @@ steps=(
   "package package"
   "windows windows_builds"
   "web web_page"
+  "reproducible reproducible"
 )
 
 summary=()

@@ -205,8 +205,9 @@ TEST(Dist, EveryCommandLineTheEntriesAndSettingsCanMakeIsAccepted) {
   struct Line { std::string text; Options::Target target; };
   std::vector<Line> lines;
   for (const char* file : {"ovu.desktop.in", "ovu-screensaver.desktop.in"})
-    for (const std::string& exec : all(installed(file), "\nExec=/usr/bin/ovu ?([^\n]*)"))
+    for (const std::string& exec : all(installed(file), "\nExec=(?:/usr/bin/)?ovu ?([^\n]*)"))
       lines.push_back({exec, file[3] == '.' ? Options::Target::OwnWindow : Options::Target::Root});
+  ASSERT_EQ(lines.size(), 2u) << "an entry's Exec line names another program";
   // xscreensaver's settings: the fixed arguments with each end of each slider and each switch.
   const std::string xml = installed("ovu.xml.in");
   std::string fixed;

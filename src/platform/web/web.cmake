@@ -28,4 +28,8 @@ function(ovu_web_page target)
     -sMINIFY_HTML=0
     "SHELL:--shell-file ${page_dir}/shell.html"
     ${bitmaps})
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DPAGE_JS=$<TARGET_FILE_DIR:${target}>/${target}.js
+            -DPAGE_DATA=$<TARGET_FILE_DIR:${target}>/${target}.data -P ${page_dir}/package_id.cmake
+    VERBATIM)
 endfunction()
