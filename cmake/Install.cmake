@@ -32,9 +32,12 @@ if(WIN32)
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows-readme.txt.in ${CMAKE_BINARY_DIR}/dist/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/dist/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  # The exes carry winpthreads, linked in statically, whose licences ask for their notices.
+  configure_file(${CMAKE_SOURCE_DIR}/dist/windows-notices.txt ${CMAKE_BINARY_DIR}/dist/NOTICES.txt
+                 @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS ovu ovu_scr RUNTIME DESTINATION .)
   install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt
-                ${CMAKE_BINARY_DIR}/dist/LICENSE.txt DESTINATION .)
+                ${CMAKE_BINARY_DIR}/dist/LICENSE.txt ${CMAKE_BINARY_DIR}/dist/NOTICES.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME ovu)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

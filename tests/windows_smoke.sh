@@ -71,7 +71,7 @@ sys.exit(any(abs(a - b) > 1 for x in (5, 640) for a, b in zip(image.getpixel((x,
 (cpack -G ZIP -B "$work/package" >/dev/null && mkdir "$work/unpacked" && cd "$work/unpacked" &&
   cmake -E tar xf "$work"/package/ovu-*-win*.zip) || fail "cannot pack or unpack the zip"
 folder=$(echo "$work"/unpacked/ovu-*)
-[[ $(cd "$folder" && LC_ALL=C ls | tr '\n' ' ') == "CHRMWARP.bmp LICENSE.txt README.txt ovu.exe ovu.ico ovu.scr vo.bmp vomask.bmp " ]] ||
+[[ $(cd "$folder" && LC_ALL=C ls | tr '\n' ' ') == "CHRMWARP.bmp LICENSE.txt NOTICES.txt README.txt ovu.exe ovu.ico ovu.scr vo.bmp vomask.bmp " ]] ||
   fail "the zip holds: $(ls -R "$work/unpacked")"
 (cd "$folder" && "${run[@]}" ./ovu.exe --frames 5) >"$work/out" 2>&1 ||
   fail "the unpacked ovu.exe exited $?: $(cat "$work/out")"
