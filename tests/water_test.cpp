@@ -1,5 +1,7 @@
 #include "core/water.h"
 
+#include "core/camera.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -140,6 +142,31 @@ TEST(Water, DropsFollowTheFixedSequence) {
       ASSERT_TRUE(same_bits(water.cells()[k].height, static_cast<float>(before.cells()[k].height - amount))) << i << "," << j;
       ASSERT_EQ(water.cells()[k].velocity, before.cells()[k].velocity);
     }
+}
+
+TEST(Water, APointOfThePictureDropsOnTheCellUnderIt) {
+  // 640 x 480: the ray through the point, unprojected through gluPerspective(50, 4/3) and the camera
+  // (back 160, tilted 10 degrees, swayed) by inverting the GL matrices, meets height 0 at (x, z);
+  // the cell is (z / 2.5 + 50, x / 2.5 + 50), then moved into 8 to 93.
+  struct Row { float sway; double x, y; std::optional<DropSite> site; } rows[] = {
+      {0, 320, 240, DropSite{50, 50}},    // the centre of the view: the origin
+      {30, 320, 240, DropSite{50, 50}},   // the sway turns about it
+      {0, 320, 10, std::nullopt},         // above the horizon
+      {0, 320, 200, std::nullopt},        // below it, beyond the far edge: z = -128.05
+      {0, 100, 300, DropSite{76, 34}},    // (-41.17, 64.66)
+      {30, 100, 300, DropSite{64, 23}},   // (-67.99, 35.41)
+      {0, 0.5, 479.5, DropSite{93, 39}},  // the bottom left corner: row 97.13, in the margin
+      {30, 0.5, 479.5, DropSite{85, 17}},
+      {-30, 0.5, 479.5, DropSite{93, 64}},
+      {0, 639.5, 479.5, DropSite{93, 61}},
+  };
+  for (const Row& row : rows) {
+    const auto site = drop_site_under(row.sway, 640, 480, row.x, row.y);
+    EXPECT_EQ(site.has_value(), row.site.has_value()) << row.sway << " " << row.x << " " << row.y;
+    if (site && row.site) {
+      EXPECT_TRUE(*site == *row.site) << site->row << " " << site->column;
+    }
+  }
 }
 
 }  // namespace
