@@ -10,12 +10,16 @@ import unittest
 
 from PIL import Image, ImageChops, ImageStat
 
-from page_browser import ALT, F4, F10, Browser, wait_for
+from page_browser import ALT, ENTER, F4, F10, SPACE, TAB, ActionChains, Browser, wait_for
 
 PAGE_DIR, NATIVE = sys.argv[1], sys.argv[2]
 # The frames drawn over 60 of the page's animation frames, counted in the page.
 RATE = """var done = arguments[0], start = ovu.frames, n = 0;
 function tick() { if (++n > 60) done(ovu.frames - start); else requestAnimationFrame(tick); }
+requestAnimationFrame(tick);"""
+# Animation frames go by: the frames drawn and the time the page's clock moved meanwhile.
+STILL = """var done = arguments[0], frames = ovu.frames, clock = ovu.clock(), n = 0;
+function tick() { if (++n > 30) done([ovu.frames - frames, ovu.clock() - clock]); else requestAnimationFrame(tick); }
 requestAnimationFrame(tick);"""
 LOSE = """var gl = Module.canvas.getContext('webgl');
 window.loser = gl.getExtension('WEBGL_lose_context');
@@ -119,9 +123,83 @@ class WebPage(unittest.TestCase):
         wait_for(lambda: 'WebGL context' in self.note()[1], 60, 'the notice of the lost context')
         self.assertIn('Start again', self.note()[1])
 
+    def test_input(self):
+        # A mouse drag, and two fingers moving, each change the field against the same run without input,
+        # which both leave alone with no-interactive. The canvas takes no gestures of the browser.
+        browser = self.browser
+        fields = {}
+        # Touch first: once a page without touch handlers has had a touch, headless Chromium sends later pages none.
+        for how, query in [('touch', ''), ('mouse', ''), ('none', '&no-interactive')]:
+            browser.open('frames=150&fixed-step=16&size=320x240&no-intro&max-fps=30' + query)
+            self.assertEqual(browser.js('return getComputedStyle(Module.canvas).touchAction'), 'none')
+            wait_for(lambda: self.frames() > 5, 60, 'frames')
+            if how != 'touch':
+                canvas = browser.driver.find_element('css selector', '#canvas')
+                ActionChains(browser.driver).move_to_element(canvas).click_and_hold().pause(0.2).move_by_offset(
+                    40, 20).pause(0.2).move_by_offset(40, 20).release().perform()
+            if how != 'mouse':
+                for kind, points in [('touchStart', [(100, 150), (220, 160)]), ('touchMove', [(110, 170), (230, 180)]),
+                                     ('touchEnd', [])]:
+                    browser.driver.execute_cdp_cmd('Input.dispatchTouchEvent', {'type': kind, 'touchPoints': [
+                        {'x': x, 'y': y, 'id': n} for n, (x, y) in enumerate(points)]})
+                    browser.driver.execute_async_script(STILL)
+            browser.wait_until_over()
+            self.assertEqual(self.note()[0], 'ended')
+            fields[how] = browser.js('return ovu.water')
+        self.assertTrue(fields['mouse'] != fields['none'] != fields['touch'] != fields['mouse'])
+
+    def test_pause(self):
+        # Reached with Tab and pressed with Enter, then Space: neither ends the run. Paused, animation
+        # frames go by without frames or time; resumed, it draws on. Reduced motion starts paused.
+        browser = self.browser
+        browser.open('size=64x48&no-intro')
+        wait_for(lambda: self.frames() > 3, 60, 'frames')
+        browser.keys(TAB)
+        browser.keys(ENTER)
+        wait_for(lambda: browser.js('return ovu.paused'), 60, 'the pause')
+        self.assertEqual(browser.driver.execute_async_script(STILL), [0, 0])
+        self.assertEqual(browser.js("var b = document.getElementById('pause'); return [b.textContent, "
+                                    "b.getAttribute('aria-pressed'), b.offsetWidth > 0, ovu.state]"),
+                         ['Resume', 'true', True, 'running'])
+        browser.keys(SPACE)
+        seen = self.frames()
+        wait_for(lambda: self.frames() > seen + 3, 60, 'frames after the resume')
+        browser.driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'features': [
+            {'name': 'prefers-reduced-motion', 'value': 'reduce'}]})
+        browser.open('size=64x48&no-intro')
+        wait_for(lambda: browser.js('return ovu.paused'), 60, 'the pause')
+        browser.driver.execute_async_script(STILL)
+        self.assertEqual(self.frames(), 1)
+
+    def test_replay(self):
+        # A journal the native program wrote, played by the page: the native field. A bad one is refused whole.
+        temp = self.enterContext(tempfile.TemporaryDirectory())
+        journal, dump = os.path.join(PAGE_DIR, 'replay-test.txt'), os.path.join(temp, 'water.bin')
+        self.addCleanup(lambda: os.path.exists(journal) and os.remove(journal))
+        with open(os.path.join(temp, 'hand.txt'), 'w') as f:
+            f.write('ovu input journal 1\n3 50 50\n3 8 93\n40 60 20\n')
+        native = subprocess.run([NATIVE, '--frames', '60', '--fixed-step', '16', '--windowed', '64x48', '--replay',
+                                 os.path.join(temp, 'hand.txt'), '--record-input', journal, '--dump-water', dump],
+                                cwd=os.path.dirname(NATIVE), env={k: v for k, v in os.environ.items() if k != 'DISPLAY'})
+        self.assertEqual(native.returncode, 0)
+        self.browser.open('frames=60&fixed-step=16&size=64x48&no-intro&unpaced&replay=replay-test.txt')
+        self.browser.wait_until_over()
+        with open(dump, 'rb') as f:
+            self.assertEqual(base64.b64decode(self.browser.js('return ovu.water')), f.read())
+        with open(journal, 'a') as f:
+            f.write('2 50 50\n')
+        for query, reason in [('replay=replay-test.txt', "replay: '/replay-test.txt' line 5: frame 2 comes after frame 40"),
+                              ('replay=none.txt', 'none.txt')]:
+            self.browser.open(query)
+            self.browser.wait_until_over(60)
+            self.assertEqual(self.note()[0], 'stopped')
+            self.assertIn(reason, self.note()[1])
+
     def test_refusals(self):
         for query, args in [('frames=abc', ['--frames=abc']), ('size=12', ['--windowed=12']), ('no-intro=1', ['--no-intro=1']),
-                            ('fixed-step=0', ['--fixed-step=0']), ('bogus=1', None), ('unpaced=1', 'unpaced: takes no value')]:
+                            ('fixed-step=0', ['--fixed-step=0']), ('bogus=1', None), ('unpaced=1', 'unpaced: takes no value'),
+                            ('no-interactive=1', 'no-interactive: takes no value'),
+                            ('replay=http://example.com/j.txt', "is not of this page's origin")]:
             with self.subTest(query=query):
                 self.browser.open(query)
                 self.browser.wait_until_over(60)

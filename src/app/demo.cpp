@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/bitmap_loader.h"
@@ -63,7 +63,8 @@ struct Demo {
   PointerWatch pointer = {};
   Recorder recorder = {};
   float shown_sway = 0;                 // the camera of the picture on the screen
-  std::optional<DropSite> pressed = {};      // the last place pressed or dragged over since the last frame
+  // The last place each pointer (finger) pressed or dragged over since the last frame.
+  std::vector<std::pair<int, DropSite>> pressed = {};
   std::vector<JournalDrop> replay = {};     // --replay's drops, in frame order
   std::size_t next_replay = 0;
   std::string journal = {};                 // --record-input's text so far
@@ -212,8 +213,14 @@ bool handle_event(Demo& demo, const PlatformEvent& event) {
     case PlatformEvent::Drag:
       // Through the pixel's centre, as the picture on the screen shows it; a miss keeps an earlier hit.
       if (const auto site = drop_site_under(demo.shown_sway, demo.window.width, demo.window.height, event.x + 0.5,
-                                            event.y + 0.5))
-        demo.pressed = site;
+                                            event.y + 0.5)) {
+        const auto same = [&](const auto& entry) { return entry.first == event.pointer; };
+        const auto at = std::find_if(demo.pressed.begin(), demo.pressed.end(), same);
+        if (at != demo.pressed.end())
+          at->second = *site;
+        else
+          demo.pressed.emplace_back(event.pointer, *site);
+      }
       return false;
     case PlatformEvent::Resize:
       demo.window.width = event.width;
@@ -254,8 +261,8 @@ std::vector<DropSite> input_drops(Demo& demo, std::uint64_t frame) {
   std::vector<DropSite> drops;
   for (; demo.next_replay < demo.replay.size() && demo.replay[demo.next_replay].frame == frame; ++demo.next_replay)
     drops.push_back(demo.replay[demo.next_replay].site);
-  if (demo.pressed) drops.push_back(*demo.pressed);
-  demo.pressed.reset();
+  for (const auto& [pointer, site] : demo.pressed) drops.push_back(site);
+  demo.pressed.clear();
   if (!demo.options.record_input.empty())
     for (const DropSite& site : drops) demo.journal += journal_line({frame, site});
   return drops;

@@ -36,6 +36,7 @@ struct PlatformEvent {
   int height = 0;
   int x = 0;  // Pointer, Press, Drag: the pixel it is over now, in drawable pixels
   int y = 0;
+  int pointer = 0;  // Press, Drag: which one, where several touch at once (fingers)
 };
 
 struct WindowInfo {
@@ -64,7 +65,8 @@ std::uint32_t platform_ticks_ms();
 // so; in the page the browser's event loop runs meanwhile.
 void platform_sleep_us(std::int64_t microseconds);
 
-// True while nobody can see the window: minimised, hidden or unmapped.
+// True while nobody can see the window (minimised, hidden or unmapped), or
+// the page is paused: nothing is drawn meanwhile.
 bool platform_unseen();
 
 // Blocks until an event is waiting, at most about this long; a termination
