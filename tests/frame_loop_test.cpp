@@ -47,8 +47,7 @@ TEST(FrameLoop, FrameRunsDropRenderFlushUpdateSwapInOrder) {
     const std::uint32_t ticks = 5000 + 16 * frame;
     if (expected.next(10) == 1) drop_ripple(model, expected);  // one frame in ten
     // A person's drops after the random one (frame 21's, at 45, 30, overlaps), from no generator.
-    std::vector<DropSite> input;
-    if (frame == 21 || frame == 40) input = {{47, 33}, {8, 93}};
+    const auto input = frame == 21 || frame == 40 ? std::vector<DropSite>{{47, 33}, {8, 93}} : std::vector<DropSite>{};
     for (const DropSite& site : input) drop_at(model, site);
     rig.loop.frame(ticks, rig.out, input);
     // The dent is already in the picture of the frame that made it.

@@ -58,7 +58,6 @@ TEST(Options, ValuesAreTakenInBothForms) {
             std::make_tuple("a.png", "w.bin", "/usr/share/ovu", "-"));
   EXPECT_EQ(std::tie(o.record_input, o.replay), std::make_tuple("j.txt", "r.txt"));
   EXPECT_TRUE(o.windowed && o.fps && o.verbose && !o.vsync && !o.intro && o.quiet && o.interactive);
-  EXPECT_FALSE(parse({}).options.interactive);
   EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
   EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
@@ -94,7 +93,6 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
       {{"--record", "x", "--record-format"}, "--record-format: '' is not 444 or 420"},
       {{"--record-format", "420"}, "--record-format goes with --record"},
       {{"--record-input", "x", "--dump-water", "./x"}, "--dump-water and --record-input name the same file './x'"},
-      {{"--replay"}, "--replay needs a path"},
       {{"--root", "--interactive"}, "--interactive needs a window of our own: in a host's window the pointer is the host's"},
   };
   for (const auto& more :

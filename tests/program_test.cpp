@@ -108,18 +108,17 @@ constexpr const char* kUnmapped =
 // replayed, and the run without input, both without a display.
 constexpr const char* kClicksReplayed =
     "send() { for i in $(seq 100); do id=$(xdotool search --onlyvisible --name '^ovu$') && break; sleep 0.1; done; "
-    "xdotool mousemove --window $id 80 60 click 1 sleep 0.3 mousemove --window $id 20 100 mousedown 1; "
-    "for x in 40 60 80 100 120 140; do xdotool sleep 0.1 mousemove --window $id $x 90; done; xdotool mouseup 1; }; "
+    "xdotool mousemove --window $id 80 60 click 1 sleep 0.3 mousemove --window $id 20 100 mousedown 1 $(for x in 40 60 "
+    "80 100 120 140; do echo sleep 0.1 mousemove --window $id $x 90; done) mouseup 1; }; "
     "\"$@\" --interactive --record-input live.txt --dump-water live.bin --record live.y4m & ovu=$!; send; wait $ovu && "
     "{ \"$@\" --dump-water clicked.bin & ovu=$!; send; wait $ovu; } && "
-    "env -u DISPLAY \"$@\" --replay live.txt --dump-water replay.bin --record replay.y4m && "
-    "env -u DISPLAY \"$@\" --dump-water plain.bin";
+    "env -u DISPLAY \"$@\" --replay live.txt --dump-water replay.bin --record replay.y4m && env -u DISPLAY \"$@\" "
+    "--dump-water plain.bin";
 // The same field and video from the replay, the clicks changed nothing without --interactive, and at
 // most one drop a frame, the click's among them.
 constexpr const char* kReplayedAlike =
     "cmp live.bin replay.bin && cmp live.y4m replay.y4m && cmp plain.bin clicked.bin && ! cmp -s live.bin plain.bin && "
-    "head -1 live.txt | grep -qx 'ovu input journal 1' && grep -q ' 5[01] 50$' live.txt && "
-    "awk 'NR > 1 { if ($1 <= last) exit 1; last = $1; n++ } END { exit n < 4 }' live.txt";
+    "grep -q ' 5[01] 50$' live.txt && awk 'NR > 1 { if ($1 <= last) exit 1; last = $1; n++ } END { exit n < 4 }' live.txt";
 
 // Twice, the second time without any display, to files that must be equal.
 constexpr const char* kRecordTwice =
@@ -243,11 +242,7 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "ovu: replay: cannot read 'none': No such file or directory\n", kNoDisplay},
       {"replay past the last frame", {"--frames", "30", "--replay", "j"}, 65, "Runtime error  65 at 00D10011\n",
        "ovu: replay: 'j' line 3: frame 31 is past the last frame, 30\n", kNoDisplay,
-       "printf 'ovu input journal 1\\n30 8 8\\n31 8 8\\n' >j", "", [](const TempDir&, const ChildResult& r) {
-         EXPECT_EQ(r.err.find("usage"), std::string::npos); }},
-      {"replay out of order", {"--replay", "j"}, 65, "Runtime error  65 at 00D10011\n",
-       "ovu: replay: 'j' line 3: frame 4 comes after frame 5\n", kNoDisplay,
-       "printf 'ovu input journal 1\\n5 8 8\\n4 8 8\\n' >j"},
+       "printf 'ovu input journal 1\\n30 8 8\\n31 8 8\\n' >j", "", [](auto&, auto& r) { EXPECT_EQ(r.err.find("usage"), r.err.npos); }},
   };
   // clang-format on
   for (const ProgramRow& row : rows) test::run_row(row);
