@@ -149,10 +149,11 @@ TEST(Water, APointOfThePictureDropsOnTheCellUnderIt) {
   // (back 160, tilted 10 degrees, swayed) by inverting the GL matrices, meets height 0 at (x, z); the
   // cell is (z / 2.5 + 50, x / 2.5 + 50), then moved into 8 to 93. Row 0: no drop.
   struct Row { float sway; double x, y; int row, column; } rows[] = {
-      {0, 320, 240, 50, 50},   {30, 320, 240, 50, 50},  // the centre of the view is the origin, which the sway turns about
-      {0, 320, 10, 0, 0},      {0, 320, 200, 0, 0},     // above the horizon; below it, beyond the far edge (z = -128.05)
-      {0, 100, 300, 76, 34},   {30, 100, 300, 64, 23},  // at (-41.17, 64.66) and (-67.99, 35.41)
-      {0, 0.5, 479.5, 93, 39}, {-30, 0.5, 479.5, 93, 64},  // the bottom left corner, row 97.13 and 96.27: in the margin
+      // The centre of the view is the origin, which the sway turns about; above the horizon; below it, beyond
+      // the far edge (z = -128.05); at (-41.17, 64.66) and (-67.99, 35.41); the bottom left corner, at row
+      // 97.13 and 96.27 in the margin, and at (-82.55, 88.39).
+      {0, 320, 240, 50, 50},  {30, 320, 240, 50, 50},  {0, 320, 10, 0, 0},       {0, 320, 200, 0, 0},
+      {0, 100, 300, 76, 34},  {30, 100, 300, 64, 23},  {0, 0.5, 479.5, 93, 39},  {-30, 0.5, 479.5, 93, 64},
       {30, 0.5, 479.5, 85, 17},
   };
   for (const Row& row : rows) {
