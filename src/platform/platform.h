@@ -65,8 +65,7 @@ std::uint32_t platform_ticks_ms();
 // so; in the page the browser's event loop runs meanwhile.
 void platform_sleep_us(std::int64_t microseconds);
 
-// True while nobody can see the window (minimised, hidden or unmapped), or
-// the page is paused: nothing is drawn meanwhile.
+// True while nobody can see the window: minimised, hidden or unmapped.
 bool platform_unseen();
 
 // Blocks until an event is waiting, at most about this long; a termination

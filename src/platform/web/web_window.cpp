@@ -13,6 +13,7 @@
 #include <emscripten/html5.h>
 #include <webgl/webgl1.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -211,13 +212,22 @@ void platform_sleep_us(std::int64_t microseconds) {
 }
 
 // A hidden page gets no animation frames, which pauses a paced run already.
-// A paused one draws nothing until it is resumed, its clock standing still.
-bool platform_unseen() { return page_paused() != 0; }
+bool platform_unseen() { return false; }
 
-// The browser runs meanwhile: the resume and keys arrive.
-void platform_wait_events(int milliseconds) { emscripten_sleep(static_cast<unsigned>(milliseconds)); }
+void platform_wait_events(int) {}
 
 void platform_hide_cursor() { hide_cursor(); }
+
+// A paused page keeps its last frame on the screen until it is resumed, or a
+// key that ends the run arrives; its clock stands still meanwhile, so the
+// water goes on where it stood. Batch runs pause too: a pause is a person's.
+namespace {
+void hold_while_paused() {
+  constexpr unsigned kPollMs = 50;
+  const auto ends = [](const PlatformEvent& e) { return e.kind == PlatformEvent::Key || e.kind == PlatformEvent::Quit; };
+  while (page_paused() && std::none_of(g_backend.events.begin(), g_backend.events.end(), ends)) emscripten_sleep(kPollMs);
+}
+}  // namespace
 
 // The frame is shown when the browser gets control back. Paced, the next
 // frame waits for the display's next refresh, which a hidden page does not
@@ -228,6 +238,7 @@ void platform_swap() {
   count_frame();
   if (g_backend.paced) wait_for_display();
   emscripten_sleep(0);
+  hold_while_paused();
   follow_pixel_ratio();
   if (g_backend.context_restored) {
     g_backend.context_restored = false;
