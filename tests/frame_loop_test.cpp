@@ -47,7 +47,10 @@ TEST(FrameLoop, FrameRunsDropRenderFlushUpdateSwapInOrder) {
   for (int frame = 1; frame <= 100; ++frame) {
     const std::uint32_t ticks = 5000 + 16 * frame;
     if (expected.next(10) == 1) drop_ripple(model, expected);  // one frame in ten
-    rig.loop.frame(ticks, rig.out);
+    // A person's drops after the random one (frame 21's, at 45, 30, overlaps), from no generator.
+    const auto input = frame == 21 || frame == 40 ? std::vector<DropSite>{{47, 33}, {8, 93}} : std::vector<DropSite>{};
+    for (const DropSite& site : input) drop_at(model, site);
+    rig.loop.frame(ticks, rig.out, input);
     // The dent is already in the picture of the frame that made it.
     ASSERT_TRUE(same_field(rig.out.seen.back(), model)) << "frame " << frame;
     const float seconds = to_single(Extended(16 * frame) / 1000);

@@ -48,14 +48,16 @@ TEST(Options, ValuesAreTakenInBothForms) {
   const ParsedOptions p = parse({"--frames", "120", "--fixed-step=16,60,7", "--windowed", "1280x720",
                                  "--screenshot=a.png", "--dump-water", "w.bin", "--data-dir", "/usr/share/ovu",
                                  "--fps", "--verbose", "--no-vsync", "--no-intro", "--max-fps=1000", "--record", "-",
-                                 "--record-format=420", "--quiet"});
+                                 "--record-format=420", "--quiet", "--interactive", "--record-input", "j.txt",
+                                 "--replay=r.txt"});
   ASSERT_TRUE(p.ok) << p.error;
   const Options& o = p.options;
   EXPECT_EQ(std::tie(o.frames, o.width, o.height, o.max_fps), std::make_tuple(120, 1280, 720, 1000));
   EXPECT_EQ(o.fixed_step_ms, (std::vector<int>{16, 60, 7}));
   EXPECT_EQ(std::tie(o.screenshot, o.dump_water, o.data_dir, o.record),
             std::make_tuple("a.png", "w.bin", "/usr/share/ovu", "-"));
-  EXPECT_TRUE(o.windowed && o.fps && o.verbose && !o.vsync && !o.intro && o.quiet);
+  EXPECT_EQ(std::tie(o.record_input, o.replay), std::make_tuple("j.txt", "r.txt"));
+  EXPECT_TRUE(o.windowed && o.fps && o.verbose && !o.vsync && !o.intro && o.quiet && o.interactive);
   EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
   EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
@@ -90,6 +92,8 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
       {{"--record", "x", "--record-format", "422"}, "--record-format: '422' is not 444 or 420"},
       {{"--record", "x", "--record-format"}, "--record-format: '' is not 444 or 420"},
       {{"--record-format", "420"}, "--record-format goes with --record"},
+      {{"--record-input", "x", "--dump-water", "./x"}, "--dump-water and --record-input name the same file './x'"},
+      {{"--root", "--interactive"}, "--interactive needs a window of our own: in a host's window the pointer is the host's"},
   };
   for (const auto& more :
        {each("--frames", {"0", "-5", "+5", "12x", "2147483648", "99999999999", "", "0x10", "--fps", "1\n2"},

@@ -10,7 +10,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.keys import Keys
 
-ALT, F4, F10 = Keys.ALT, Keys.F4, Keys.F10
+ALT, ENTER, F4, F10, SPACE, TAB = Keys.ALT, Keys.ENTER, Keys.F4, Keys.F10, Keys.SPACE, Keys.TAB
 FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-background-networking',
          '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic', '--window-size=1280,1024']
 http.server.SimpleHTTPRequestHandler.log_message = lambda *args: None

@@ -104,6 +104,23 @@ constexpr const char* kUnmapped =
     "xdotool windowunmap --sync $id; before=$(cpu); sleep 3; echo $(($(cpu) - before)) >\"$0.cpu\"; "
     "xdotool windowmap --sync $id; draws || kill -KILL $ovu; kill -TERM $ovu; wait $ovu";
 
+// A click and a drag sent to a run with --interactive and to one without; then the first's journal
+// replayed, and the run without input, both without a display.
+constexpr const char* kClicksReplayed =
+    "send() { for i in $(seq 100); do id=$(xdotool search --onlyvisible --name '^ovu$') && break; sleep 0.1; done; "
+    "xdotool mousemove --window $id 80 60 click 1 sleep 0.3 mousemove --window $id 20 100 mousedown 1 $(for x in 40 60 "
+    "80 100 120 140; do echo sleep 0.1 mousemove --window $id $x 90; done) mouseup 1 $(for x in 20 60 100 140; do "
+    "echo sleep 0.1 mousemove --window $id $x 110; done); }; "
+    "\"$@\" --interactive --record-input live.txt --dump-water live.bin --record live.y4m & ovu=$!; send; wait $ovu && "
+    "{ \"$@\" --dump-water clicked.bin & ovu=$!; send; wait $ovu; } && "
+    "env -u DISPLAY \"$@\" --replay live.txt --dump-water replay.bin --record replay.y4m && env -u DISPLAY \"$@\" "
+    "--dump-water plain.bin";
+// The same field and video from the replay, the clicks changed nothing without --interactive, and at
+// most one drop a frame, the click's among them; moves without a button drop nothing.
+constexpr const char* kReplayedAlike =
+    "cmp live.bin replay.bin && cmp live.y4m replay.y4m && cmp plain.bin clicked.bin && ! cmp -s live.bin plain.bin && "
+    "grep -q ' 5[01] 50$' live.txt && awk 'NR > 1 { if ($1 <= last) exit 1; last = $1; n++ } END { exit n < 3 || n > 8 }' live.txt";
+
 // Twice, the second time without any display, to files that must be equal.
 constexpr const char* kRecordTwice =
     "\"$@\" --record a.y4m --screenshot a.png && env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" --record b.y4m && cmp a.y4m b.y4m";
@@ -218,6 +235,18 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "", "", paused_between_frames},
       {"frame rate cap", {"--windowed", "160x120", "--frames", "5", "--max-fps", "5", "--fps"}, 0, "", "fps: 5 frames",
        {}, "", "", paused_between_frames},
+      {"clicks and a drag, replayed", kOwnServer + std::vector<std::string>{"/bin/bash", "-c", kClicksReplayed, "bash",
+       "{ovu}", "--windowed", "160x120", "--fixed-step", "16", "--frames", "100", "--max-fps", "20"}, 0, "", "", {}, "",
+       kReplayedAlike},
+      // A journal is read whole before the window opens.
+      {"replay of no file", {"--replay", "none"}, 2, "Runtime error   2 at 00D10011\n",
+       "ovu: replay: cannot read 'none': No such file or directory\n", kNoDisplay},
+      // A drop in the last frame counts as --frames does: from 1, and applied.
+      {"replay into the last frame", {"/bin/sh", "-c", "\"$@\" --replay j --dump-water a && \"$@\" --dump-water b", "sh",
+       "{ovu}", "--windowed", "64x48", "--frames", "1"}, 0, "", "", {}, "printf 'ovu input journal 1\\n1 50 50\\n' >j", "! cmp -s a b"},
+      {"replay past the last frame", {"--frames", "30", "--replay", "j"}, 65, "Runtime error  65 at 00D10011\n",
+       "ovu: replay: 'j' line 3: frame 31 is past the last frame, 30\n", kNoDisplay,
+       "printf 'ovu input journal 1\\n30 8 8\\n31 8 8\\n' >j", "", [](auto&, auto& r) { EXPECT_EQ(r.err.find("usage"), r.err.npos); }},
   };
   // clang-format on
   for (const ProgramRow& row : rows) test::run_row(row);

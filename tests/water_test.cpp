@@ -1,5 +1,7 @@
 #include "core/water.h"
 
+#include "core/camera.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -140,6 +142,24 @@ TEST(Water, DropsFollowTheFixedSequence) {
       ASSERT_TRUE(same_bits(water.cells()[k].height, static_cast<float>(before.cells()[k].height - amount))) << i << "," << j;
       ASSERT_EQ(water.cells()[k].velocity, before.cells()[k].velocity);
     }
+}
+
+TEST(Water, APointOfThePictureDropsOnTheCellUnderIt) {
+  // 640 x 480: the ray through the point, unprojected through gluPerspective(50, 4/3) and the camera
+  // (back 160, tilted 10 degrees, swayed) by inverting the GL matrices, meets height 0 at (x, z); the
+  // cell is (z / 2.5 + 50, x / 2.5 + 50), then moved into 8 to 93. Row 0: no drop.
+  struct Row { float sway; double x, y; int row, column; } rows[] = {
+      // The centre of the view is the origin, which the sway turns about; above the horizon; below it, beyond
+      // the far edge (z = -128.05); at (-41.17, 64.66) and (-67.99, 35.41); the bottom left corner, at row
+      // 97.13 and 96.27 in the margin, and at (-82.55, 88.39).
+      {0, 320, 240, 50, 50},  {30, 320, 240, 50, 50},  {0, 320, 10, 0, 0},       {0, 320, 200, 0, 0},
+      {0, 100, 300, 76, 34},  {30, 100, 300, 64, 23},  {0, 0.5, 479.5, 93, 39},  {-30, 0.5, 479.5, 93, 64},
+      {30, 0.5, 479.5, 85, 17},
+  };
+  for (const Row& row : rows) {
+    const DropSite site = drop_site_under(row.sway, 640, 480, row.x, row.y).value_or(DropSite{0, 0});
+    EXPECT_EQ(std::make_pair(site.row, site.column), std::make_pair(row.row, row.column)) << row.x << " " << row.y;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #     web_page_test.py PAGE_DIR NATIVE_OVU [unittest arguments]
 import base64
 import os
+import pathlib
 import subprocess
 import sys
 import tempfile
@@ -10,12 +11,12 @@ import unittest
 
 from PIL import Image, ImageChops, ImageStat
 
-from page_browser import ALT, F4, F10, Browser, wait_for
+from page_browser import ALT, ENTER, F4, F10, SPACE, TAB, ActionChains, Browser, wait_for
 
 PAGE_DIR, NATIVE = sys.argv[1], sys.argv[2]
-# The frames drawn over 60 of the page's animation frames, counted in the page.
-RATE = """var done = arguments[0], start = ovu.frames, n = 0;
-function tick() { if (++n > 60) done(ovu.frames - start); else requestAnimationFrame(tick); }
+# The frames drawn over 60 of the page's animation frames, counted in the page, and how far its clock moved.
+RATE = """var done = arguments[0], start = ovu.frames, clock = ovu.clock(), n = 0;
+function tick() { if (++n > 60) done([ovu.frames - start, ovu.clock() - clock]); else requestAnimationFrame(tick); }
 requestAnimationFrame(tick);"""
 LOSE = """var gl = Module.canvas.getContext('webgl');
 window.loser = gl.getExtension('WEBGL_lose_context');
@@ -101,7 +102,7 @@ class WebPage(unittest.TestCase):
         browser.driver.set_window_rect(width=1280, height=1024)
         browser.open('size=64x48&no-intro')
         wait_for(lambda: frames() > 3, 60, 'frames')
-        self.assertLessEqual(browser.driver.execute_async_script(RATE), 61)
+        self.assertLessEqual(browser.driver.execute_async_script(RATE)[0], 61)
         browser.driver.minimize_window()
         self.assertEqual(browser.js('return document.visibilityState'), 'hidden')
         seen = frames()
@@ -114,14 +115,69 @@ class WebPage(unittest.TestCase):
         self.set_pixel_ratio(2)
         wait_for(lambda: browser.js("var c = Module.canvas; return c.width == 64 && c.style.width == '32px'"), 60,
                  'the canvas to follow the pixel ratio')
+        # Paused with Tab and Enter, resumed with Space, none of which ends the run: animation frames go by
+        # without frames or time meanwhile. Reduced motion starts paused.
+        browser.keys(TAB)
+        browser.keys(ENTER)
+        wait_for(lambda: browser.js('return ovu.paused'), 60, 'the pause')
+        self.assertEqual(browser.driver.execute_async_script(RATE), [0, 0])
+        self.assertEqual(browser.js("var b = document.getElementById('pause'); return [b.textContent, b.getAttribute("
+                                    "'aria-pressed'), b.offsetWidth > 0, ovu.state]"), ['Resume', 'true', True, 'running'])
+        browser.keys(SPACE)
+        seen = frames()
+        wait_for(lambda: frames() > seen + 3, 60, 'frames after the resume')
         # A context the browser does not give back: the page says so.
         browser.js(LOSE)
         wait_for(lambda: 'WebGL context' in self.note()[1], 60, 'the notice of the lost context')
         self.assertIn('Start again', self.note()[1])
+        browser.driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'features': [{'name': 'prefers-reduced-motion', 'value': 'reduce'}]})
+        browser.open('size=64x48&no-intro')
+        wait_for(lambda: browser.js('return ovu.paused'), 60, 'the pause')
+        self.assertEqual(browser.driver.execute_async_script(RATE)[0] + frames(), 1)
+
+    def test_input(self):
+        # A mouse drag, and two fingers, each change the field against the same run without input, which
+        # no-interactive leaves alone. Touch first: once a page without touch handlers had a touch, headless
+        # Chromium sends later pages none. The canvas takes no gestures of the browser.
+        browser, fields = self.browser, {}
+        touches = [('touchStart', [(100, 150), (220, 160)]), ('touchMove', [(110, 170), (230, 180)]), ('touchEnd', [])]
+        for how in ('touch', 'mouse', 'none'):
+            browser.open('frames=150&fixed-step=16&size=320x240&no-intro&max-fps=30' + ('&no-interactive' if how == 'none' else ''))
+            self.assertEqual(browser.js('return getComputedStyle(Module.canvas).touchAction'), 'none')
+            wait_for(lambda: self.frames() > 5, 60, 'frames')
+            if how != 'touch':
+                ActionChains(browser.driver).move_to_element(browser.driver.find_element('css selector', '#canvas')).click_and_hold(
+                    ).pause(0.2).move_by_offset(40, 20).pause(0.2).move_by_offset(40, 20).release().perform()
+            for kind, points in touches if how != 'mouse' else []:
+                browser.driver.execute_cdp_cmd('Input.dispatchTouchEvent', {'type': kind, 'touchPoints': [
+                    {'x': x, 'y': y, 'id': n} for n, (x, y) in enumerate(points)]})
+                browser.driver.execute_async_script(RATE)
+            browser.wait_until_over()
+            fields[how] = browser.js('return ovu.water')
+        self.assertTrue(fields['mouse'] != fields['none'] != fields['touch'] != fields['mouse'])
+
+    def test_replay(self):
+        # A journal the native program wrote, played by the page: the native field. A bad one is refused whole.
+        temp = self.enterContext(tempfile.TemporaryDirectory())
+        journal, dump, hand = os.path.join(PAGE_DIR, 'replay-test.txt'), os.path.join(temp, 'water.bin'), os.path.join(temp, 'j')
+        self.addCleanup(lambda: os.path.exists(journal) and os.remove(journal))
+        pathlib.Path(hand).write_text('ovu input journal 1\n3 50 50\n3 8 93\n40 60 20\n')
+        subprocess.run([NATIVE, '--frames', '60', '--fixed-step', '16', '--windowed', '64x48', '--replay', hand, '--record-input',
+                        journal, '--dump-water', dump], cwd=os.path.dirname(NATIVE), check=True,
+                       env={k: v for k, v in os.environ.items() if k != 'DISPLAY'})
+        self.browser.open('frames=60&fixed-step=16&size=64x48&no-intro&unpaced&replay=replay-test.txt')
+        self.browser.wait_until_over()
+        self.assertEqual(base64.b64decode(self.browser.js('return ovu.water')), pathlib.Path(dump).read_bytes())
+        pathlib.Path(journal).write_text(pathlib.Path(journal).read_text() + '2 50 50\n')
+        self.browser.open('replay=replay-test.txt')
+        self.browser.wait_until_over(60)
+        self.assertEqual(self.note(), ['stopped', "ovu stopped: replay: '/replay-test.txt' line 5: frame 2 comes after frame 40. Start again"])
 
     def test_refusals(self):
         for query, args in [('frames=abc', ['--frames=abc']), ('size=12', ['--windowed=12']), ('no-intro=1', ['--no-intro=1']),
-                            ('fixed-step=0', ['--fixed-step=0']), ('bogus=1', None), ('unpaced=1', 'unpaced: takes no value')]:
+                            ('fixed-step=0', ['--fixed-step=0']), ('bogus=1', None), ('unpaced=1', 'unpaced: takes no value'),
+                            ('no-interactive=1', 'no-interactive: takes no value'),
+                            ('replay=http://example.com/j.txt', "is not of this page's origin"), ('replay=none.txt', 'HTTP 404')]:
             with self.subTest(query=query):
                 self.browser.open(query)
                 self.browser.wait_until_over(60)

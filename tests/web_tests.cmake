@@ -12,7 +12,7 @@ if(NOT OVU_PYTHON OR NOT OVU_CHROMEDRIVER)
   return()
 endif()
 
-foreach(concern frames keys display refusals)
+foreach(concern frames keys display refusals input replay)
   add_test(NAME WebPage.${concern} COMMAND ${OVU_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/web_page_test.py
                                            ${CMAKE_BINARY_DIR} ${OVU_REFERENCE_OVU} WebPage.test_${concern})
   # One browser at a time: each is a software GPU of its own.

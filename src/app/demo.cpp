@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/bitmap_loader.h"
 #include "app/png_image.h"
 #include "app/recorder.h"
 #include "app/screensaver.h"
+#include "core/camera.h"
 #include "core/fpu.h"
 #include "core/frame_loop.h"
 #include "core/frame_pacing.h"
+#include "core/input_journal.h"
 #include "core/random.h"
 #include "core/water.h"
 #include "gl/scene.h"
@@ -52,11 +57,17 @@ private:
 
 struct Demo {
   const Options& options;
-  WindowInfo window;
-  std::unique_ptr<Water> water;
+  WindowInfo window = {};
+  std::unique_ptr<Water> water = {};
   std::uint32_t intro_texture = 0;
-  PointerWatch pointer;
-  Recorder recorder;
+  PointerWatch pointer = {};
+  Recorder recorder = {};
+  float shown_sway = 0;                 // the camera of the picture on the screen
+  // The last place each pointer (finger) pressed or dragged over since the last frame.
+  std::vector<std::pair<int, DropSite>> pressed = {};
+  std::vector<JournalDrop> replay = {};     // --replay's drops, in frame order
+  std::size_t next_replay = 0;
+  std::string journal = {};                 // --record-input's text so far
 };
 
 // In a screensaver host's window the host owns the keys, the mouse and the
@@ -89,7 +100,10 @@ struct GlOutput {
   Demo& demo;
   std::uint64_t frame = 0;
 
-  void render(const FrameView& view) { render_frame(*demo.water, demo.intro_texture, view, demo.options.intro); }
+  void render(const FrameView& view) {
+    render_frame(*demo.water, demo.intro_texture, view, demo.options.intro);
+    demo.shown_sway = sway_angle(view.frame_clock);
+  }
 
   void flush() {
     flush_frame();
@@ -167,6 +181,7 @@ void open_window(Demo& demo) {
   request.host_window = demo.options.target == Options::Target::HostWindow ? demo.options.window_id : 0;
   request.host_root = demo.options.target == Options::Target::Root;
   request.pointer_events = demo.options.end_on_pointer;
+  request.pointer_presses = demo.options.interactive;
   request.all_monitors = demo.options.end_on_pointer;  // both make the Windows screensaver run
   request.report_depth = demo.options.verbose;
   request.offscreen_without_display =
@@ -194,12 +209,71 @@ bool handle_event(Demo& demo, const PlatformEvent& event) {
     case PlatformEvent::Quit: return true;
     case PlatformEvent::Click: return demo.options.end_on_pointer;
     case PlatformEvent::Pointer: return demo.options.end_on_pointer && demo.pointer.moved_away(event.x, event.y);
+    case PlatformEvent::Press:
+    case PlatformEvent::Drag:
+      // Through the pixel's centre, as the picture on the screen shows it; a miss keeps an earlier hit.
+      if (const auto site = drop_site_under(demo.shown_sway, demo.window.width, demo.window.height, event.x + 0.5,
+                                            event.y + 0.5)) {
+        const auto same = [&](const auto& entry) { return entry.first == event.pointer; };
+        const auto at = std::find_if(demo.pressed.begin(), demo.pressed.end(), same);
+        if (at != demo.pressed.end())
+          at->second = *site;
+        else
+          demo.pressed.emplace_back(event.pointer, *site);
+      }
+      return false;
     case PlatformEvent::Resize:
       demo.window.width = event.width;
       demo.window.height = event.height;
       apply_window_size(event.width, event.height);
       return false;
     default: return false;  // system keys and the rest change nothing
+  }
+}
+
+// The whole journal before the first frame: a bad one is refused, never applied in part.
+std::vector<JournalDrop> read_replay(const Options& options) {
+  const std::string& path = options.replay;
+  if (path.empty()) return {};
+  FileHandle file;
+  int code = file_open(path.c_str(), file);
+  std::string text;
+  if (code == 0) {
+    file_close(file);
+    std::ifstream in(path, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad()) code = static_cast<int>(kCodeShortRead);
+  }
+  if (code != 0) {
+    const std::string reason = "replay: cannot read '" + path + "': " + file_error_text(code);
+    fatal_stop(static_cast<std::uint32_t>(code), kWhereReplay, reason.c_str());
+  }
+  ParsedJournal parsed = parse_journal(text, static_cast<std::uint64_t>(options.frames));
+  if (!parsed.ok) {
+    const std::string reason = "replay: '" + path + "' line " + std::to_string(parsed.line) + ": " + parsed.reason;
+    fatal_stop(kCodeDataError, kWhereReplay, reason.c_str());
+  }
+  return std::move(parsed.drops);
+}
+
+// This frame's drops from the journal, then the pointer's, each noted for --record-input.
+std::vector<DropSite> input_drops(Demo& demo, std::uint64_t frame) {
+  std::vector<DropSite> drops;
+  for (; demo.next_replay < demo.replay.size() && demo.replay[demo.next_replay].frame == frame; ++demo.next_replay)
+    drops.push_back(demo.replay[demo.next_replay].site);
+  for (const auto& [pointer, site] : demo.pressed) drops.push_back(site);
+  demo.pressed.clear();
+  if (!demo.options.record_input.empty())
+    for (const DropSite& site : drops) demo.journal += journal_line({frame, site});
+  return drops;
+}
+
+void write_journal(const Demo& demo) {
+  const std::string text = kJournalHeader + std::string("\n") + demo.journal;
+  const int code = write_file_replacing(demo.options.record_input, text.data(), text.size());
+  if (code != 0) {
+    const std::string reason = "journal: cannot write '" + demo.options.record_input + "': " + file_error_text(code);
+    fatal_stop(static_cast<std::uint32_t>(code), kWhereInputJournal, reason.c_str());
   }
 }
 
@@ -215,7 +289,8 @@ void write_dump(const Demo& demo) {
 }  // namespace
 
 int run_demo(const Options& options) {
-  Demo demo{options, {}, nullptr, 0, {}, {}};
+  Demo demo{options};
+  demo.replay = read_replay(options);
   demo.recorder.open(options);
   open_window(demo);
   demo.recorder.start(demo.window.width, demo.window.height);
@@ -225,7 +300,8 @@ int run_demo(const Options& options) {
   FrameLoop loop(*demo.water, process_random());
   TickSource ticks(options.fixed_step_ms);
   loop.start(ticks.start());
-  if (!hosted(options)) platform_hide_cursor();
+  // A person who drops into the water needs to see where.
+  if (!hosted(options) && !options.interactive) platform_hide_cursor();
   GlOutput output{demo};
   Progress progress(options);
 
@@ -244,7 +320,7 @@ int run_demo(const Options& options) {
       pacing.start(steady_us());
       continue;
     }
-    loop.frame(ticks.next(), output);
+    loop.frame(ticks.next(), output, input_drops(demo, loop.frames() + 1));
     progress.update(loop.frames());
     if (options.frames != 0 && loop.frames() == static_cast<std::uint64_t>(options.frames)) break;
     // The hosts' pause, then whatever is left of the frame's interval.
@@ -256,6 +332,7 @@ int run_demo(const Options& options) {
 
   demo.recorder.finish();
   if (!options.dump_water.empty()) write_dump(demo);
+  if (!options.record_input.empty()) write_journal(demo);
   if (options.fps) {
     const double seconds = elapsed.count();
     std::fprintf(stderr, "fps: %llu frames in %.3f s: %.1f fps\n", static_cast<unsigned long long>(loop.frames()),

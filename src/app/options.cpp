@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -71,6 +72,7 @@ constexpr Flag kFlags[] = {
     {"--help", &Options::help, true},   {"-h", &Options::help, true},          {"--version", &Options::version, true},
     {"--fps", &Options::fps, true},     {"--verbose", &Options::verbose, true}, {"--vsync", &Options::vsync, true},
     {"--no-vsync", &Options::vsync, false}, {"--no-intro", &Options::intro, false}, {"--quiet", &Options::quiet, true},
+    {"--interactive", &Options::interactive, true},
 };
 
 const Flag* find_flag(const std::string& name) {
@@ -141,12 +143,16 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       if (!parse_size(*text, o.width, o.height))
         return fail(name + ": '" + *text + "' is not a size such as 1280x720");
       o.windowed = true;
-    } else if (name == "--screenshot" || name == "--dump-water" || name == "--data-dir" || name == "--record") {
+    } else if (name == "--screenshot" || name == "--dump-water" || name == "--data-dir" || name == "--record" ||
+               name == "--record-input" || name == "--replay") {
       const auto text = value();
       if (!text || text->empty()) return fail(name + " needs a path");
-      (name == "--screenshot" ? o.screenshot : name == "--dump-water" ? o.dump_water
-                                             : name == "--record"     ? o.record
-                                                                      : o.data_dir) = *text;
+      (name == "--screenshot"     ? o.screenshot
+       : name == "--dump-water"   ? o.dump_water
+       : name == "--record"       ? o.record
+       : name == "--record-input" ? o.record_input
+       : name == "--replay"       ? o.replay
+                                  : o.data_dir) = *text;
     } else if (name == "--record-format") {
       const auto text = value();
       if (!text || (*text != "444" && *text != "420"))
@@ -184,10 +190,14 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   if (!o.screenshot.empty() && o.frames == 0)
     return fail("--screenshot needs --frames: it keeps the last frame, and without --frames there is none");
   if (record_format && o.record.empty()) return fail("--record-format goes with --record");
-  const std::pair<const char*, const std::string*> outputs[] = {
-      {"--screenshot", &o.screenshot}, {"--dump-water", &o.dump_water}, {"--record", &o.record}};
-  for (std::size_t a = 0; a < 3; ++a)
-    for (std::size_t b = a + 1; b < 3; ++b)
+  if (o.interactive && o.target != Options::Target::OwnWindow)
+    return fail("--interactive needs a window of our own: in a host's window the pointer is the host's");
+  const std::pair<const char*, const std::string*> outputs[] = {{"--screenshot", &o.screenshot},
+                                                                {"--dump-water", &o.dump_water},
+                                                                {"--record", &o.record},
+                                                                {"--record-input", &o.record_input}};
+  for (std::size_t a = 0; a < std::size(outputs); ++a)
+    for (std::size_t b = a + 1; b < std::size(outputs); ++b)
       if (!outputs[a].second->empty() && !outputs[b].second->empty() &&
           same_file(*outputs[a].second, *outputs[b].second))
         return fail(std::string(outputs[a].first) + " and " + outputs[b].first + " name the same file '" +
@@ -206,6 +216,9 @@ std::string usage_text() {
          "  --record FILE       write every frame as YUV4MPEG2 video (.y4m), BT.709 full range; - is\n"
          "                      standard output; frame rate 1000/MS of --fixed-step (a list: its mean), else 60\n"
          "  --record-format F   444 (the default: every pixel's colour) or 420 (for players that need it)\n"
+         "  --interactive       a press or a drag of the pointer drops a dent into the water there\n"
+         "  --record-input FILE write the drops of the run (the pointer's and replayed ones) as a journal\n"
+         "  --replay FILE       apply the drops of a journal at their frames\n"
          "  --windowed WxH      a normal window of that size instead of covering the screen\n"
          "  --data-dir DIR      read the bitmaps from DIR instead of the current directory\n"
          "  --no-intro          leave out the title overlay\n"

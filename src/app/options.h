@@ -39,6 +39,9 @@ struct Options {
   std::uint32_t window_id = 0;  // HostWindow: the host's window; with `configure`: the dialog's owner
   int delay_us = 0;             // a pause after every frame
   int max_fps = 0;  // 0: as fast as possible
+  bool interactive = false;  // a press or a drag drops a dent where the pointer is
+  std::string record_input;  // the drops of the run, as a journal
+  std::string replay;        // a journal whose drops are applied at their frames
   bool end_on_pointer = false;  // a click or a moved pointer ends it too (the Windows screensaver run)
   bool configure = false;       // only say that there is nothing to set up
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/numeric.h"
 #include "core/random.h"
@@ -47,9 +48,10 @@ struct FrameView {
   float frame_clock;
 };
 
-// The order of one frame: clocks, drop decision, drawing, flush, one
-// simulation step, frame clock, swap. `Output` provides render(FrameView),
-// flush() and swap(); the program passes GL and the window, tests a recorder.
+// The order of one frame: clocks, drop decision, a person's drops, drawing,
+// flush, one simulation step, frame clock, swap. `Output` provides
+// render(FrameView), flush() and swap(); the program passes GL and the
+// window, tests a recorder.
 class FrameLoop {
 public:
   FrameLoop(Water& water, Random& random) : water_(water), random_(random) {}
@@ -63,10 +65,12 @@ public:
   }
 
   template <class Output>
-  void frame(std::uint32_t ticks, Output& output) {
+  void frame(std::uint32_t ticks, Output& output, const std::vector<DropSite>& input = {}) {
     previous_seconds_ = seconds_;
     seconds_ = seconds_from_ms(clock_.advance(ticks));
     if (random_.next(kDropChance) == 1) drop_ripple(water_, random_);
+    // Input draws nothing, so the random drops of a run are the same with it or without.
+    for (const DropSite& site : input) drop_at(water_, site);
     output.render(FrameView{seconds_, frame_clock_});
     output.flush();
     water_.update(step_between(previous_seconds_, seconds_));

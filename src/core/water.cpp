@@ -1,5 +1,6 @@
 #include "core/water.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -11,7 +12,6 @@ namespace ovu {
 namespace {
 
 constexpr int kDropRadius = 7;
-constexpr int kDropMargin = 8;          // keeps the 15 x 15 square off the border ring
 constexpr Extended kTenth = 0xc.ccccccccccccccdp-7L;  // 0.1 as the x87 format holds it
 constexpr float kNormalHeightFactor = 4;
 constexpr int kHeightDrawRange = 1000;  // heights in steps of 0.001 from -0.5 to 0.499
@@ -129,18 +129,26 @@ void Water::build_normals() {
 
 Extended drop_amount(int squared_distance) { return kDropAmounts[squared_distance]; }
 
+DropSite nearest_drop_site(int row, int column) {
+  return DropSite{std::clamp(row, kFirstDropCell, kLastDropCell), std::clamp(column, kFirstDropCell, kLastDropCell)};
+}
+
 DropSite drop_ripple(Water& water, Random& random) {
-  const int range = Water::kSize - 2 * kDropRadius;
-  const int row = static_cast<int>(random.next(range)) + kDropMargin;
-  const int column = static_cast<int>(random.next(range)) + kDropMargin;
+  const int range = kLastDropCell - kFirstDropCell + 1;
+  const int row = static_cast<int>(random.next(range)) + kFirstDropCell;
+  const int column = static_cast<int>(random.next(range)) + kFirstDropCell;
+  drop_at(water, DropSite{row, column});
+  return DropSite{row, column};
+}
+
+void drop_at(Water& water, DropSite site) {
   std::vector<Cell>& cells = water.cells();
   for (int dy = -kDropRadius; dy <= kDropRadius; ++dy) {
     for (int dx = -kDropRadius; dx <= kDropRadius; ++dx) {
-      Cell& cell = cells[Water::index(row + dy, column + dx)];
+      Cell& cell = cells[Water::index(site.row + dy, site.column + dx)];
       cell.height = to_single(round_x87(cell.height - drop_amount(dy * dy + dx * dx)));
     }
   }
-  return DropSite{row, column};
 }
 
 std::vector<std::uint8_t> field_bytes(const Water& water) {

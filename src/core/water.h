@@ -25,6 +25,7 @@ public:
   static constexpr int kStride = kSize + 2;
   static constexpr int kCellCount = kStride * kStride;
   static constexpr int kNormalCount = kSize * kSize;
+  static constexpr float kSpacing = 2.5f;  // world distance between neighbouring cells
 
   // Largest step taken in one go: a frame of 20 ms or less stays the plain
   // step. One size repeated is stable up to about 7, but frames of different
@@ -65,7 +66,7 @@ private:
   std::uint32_t texture_;
   float stiffness_ = 0.01f;
   float damping_ = 0.01f;
-  float spacing_ = 2.5f;
+  float spacing_ = kSpacing;
   std::vector<Cell> cells_;
   std::vector<Normal> normals_;
 };
@@ -73,7 +74,15 @@ private:
 struct DropSite {
   int row;
   int column;
+  bool operator==(const DropSite& other) const { return row == other.row && column == other.column; }
 };
+
+// Where a drop can be centred: its 15 x 15 square then stays off the border ring.
+inline constexpr int kFirstDropCell = 8;
+inline constexpr int kLastDropCell = Water::kSize - 7;
+
+// The drop site nearest to any cell of the field.
+DropSite nearest_drop_site(int row, int column);
 
 // How deep a drop presses the cell at this squared distance (0 to 98) from
 // its centre: 10 exp(-squared_distance / 5).
@@ -82,6 +91,10 @@ Extended drop_amount(int squared_distance);
 // Presses a Gaussian dent into the field at a random place: two draws, the
 // row first. Returns where the dent was centred.
 DropSite drop_ripple(Water& water, Random& random);
+
+// The same dent at a chosen site (one a random drop could have), drawing
+// nothing from the generator.
+void drop_at(Water& water, DropSite site);
 
 // The field as stored for inspection: every cell in row-major order, border
 // included, each as height then velocity in little-endian IEEE single.

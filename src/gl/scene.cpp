@@ -18,9 +18,6 @@ constexpr GLfloat kLightSpecular[4] = {1, 0.7f, 0.5f, 1};
 // Clearing to the fog colour lets the far water fade out without an edge.
 constexpr GLfloat kFogColor[4] = {0.5f, 0.5f, 0.7f, 1};
 constexpr GLfloat kFogDensity = 0.008f;
-constexpr GLfloat kCameraDistance = 160;
-constexpr GLfloat kCameraTilt = 10;
-constexpr GLdouble kFieldOfView = 50;
 constexpr GLdouble kNearPlane = 0.001;
 constexpr GLdouble kFarPlane = 1000;
 

@@ -21,6 +21,7 @@ struct WindowRequest {
   std::uint32_t host_window = 0;
   bool host_root = false;  // the screen's root window (X11)
   bool pointer_events = false;  // report Pointer and Click events (the Windows screensaver run ends on them)
+  bool pointer_presses = false; // report Press and Drag events (drops where the water is touched)
   bool all_monitors = false;    // one window over every monitor instead of a maximised one (Win32)
   bool report_depth = false;    // fill WindowInfo::depth_bits; it asks the driver, so only for the log
   // Where there is no display, a context without a window instead of the
@@ -29,11 +30,13 @@ struct WindowRequest {
 };
 
 struct PlatformEvent {
-  enum Kind { None, Quit, Key, SystemKey, Resize, Pointer, Click } kind = None;
+  // Press: a button went down; Drag: the pointer moved with one held.
+  enum Kind { None, Quit, Key, SystemKey, Resize, Pointer, Click, Press, Drag } kind = None;
   int width = 0;
   int height = 0;
-  int x = 0;  // Pointer: where it is now, in window pixels
+  int x = 0;  // Pointer, Press, Drag: the pixel it is over now, in drawable pixels
   int y = 0;
+  int pointer = 0;  // Press, Drag: which one, where several touch at once (fingers)
 };
 
 struct WindowInfo {

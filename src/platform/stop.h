@@ -19,6 +19,7 @@ bool termination_requested();
 
 // Codes of the runtime-error line.
 inline constexpr std::uint32_t kCodeNoWindow = 1;
+inline constexpr std::uint32_t kCodeDataError = 65;  // a file that reads but makes no sense (sysexits' EX_DATAERR)
 inline constexpr std::uint32_t kCodeShortRead = 100;
 inline constexpr std::uint32_t kCodeOutOfMemory = 203;
 // Processor faults and interrupts, the same on every platform.
@@ -55,6 +56,8 @@ enum StopPlace : std::uint32_t {
   kWhereXError = 0x00D10004,
   kWhereXConnection = 0x00D10005,
   kWhereRecord = 0x00D10006,
+  kWhereReplay = 0x00D10011,
+  kWhereInputJournal = 0x00D10012,
   // The runtime itself.
   kWhereAllocation = 0x00A110C8,
   kWhereAbort = 0x00AB0255,

@@ -30,6 +30,7 @@ struct Backend {
   SDL_GLContext context = nullptr;
   std::uintptr_t host_window = 0;  // adopted, not ours: SDL leaves it alone when done
   bool pointer_events = false;
+  bool pointer_presses = false;
   bool has_waited = false;  // `waited` came out of a wait and is the next to take
   SDL_Event waited{};
 };
@@ -128,16 +129,34 @@ PlatformEvent key_event(const SDL_KeyboardEvent& key) {
   return event;
 }
 
+// The pointer comes in window coordinates, which a scaled display (HiDPI)
+// makes smaller than the drawable's pixels.
+PlatformEvent pointer_event(PlatformEvent::Kind kind, int x, int y) {
+  int width = 0, height = 0, drawable_width = 0, drawable_height = 0;
+  SDL_GetWindowSize(g_backend.window, &width, &height);
+  SDL_GL_GetDrawableSize(g_backend.window, &drawable_width, &drawable_height);
+  PlatformEvent event;
+  event.kind = kind;
+  event.x = width > 0 && drawable_width != width ? x * drawable_width / width : x;
+  event.y = height > 0 && drawable_height != height ? y * drawable_height / height : y;
+  return event;
+}
+
 bool translate(const SDL_Event& sdl, PlatformEvent& event) {
   switch (sdl.type) {
     case SDL_QUIT: event.kind = PlatformEvent::Quit; return true;
     case SDL_KEYDOWN: event = key_event(sdl.key); return true;
     case SDL_MOUSEMOTION:
-      event.kind = PlatformEvent::Pointer;
-      event.x = sdl.motion.x;
-      event.y = sdl.motion.y;
+      if (g_backend.pointer_presses && sdl.motion.state != 0) {
+        event = pointer_event(PlatformEvent::Drag, sdl.motion.x, sdl.motion.y);
+        return true;
+      }
+      event = pointer_event(PlatformEvent::Pointer, sdl.motion.x, sdl.motion.y);
       return g_backend.pointer_events;
-    case SDL_MOUSEBUTTONDOWN: event.kind = PlatformEvent::Click; return g_backend.pointer_events;
+    case SDL_MOUSEBUTTONDOWN:
+      event = pointer_event(g_backend.pointer_presses ? PlatformEvent::Press : PlatformEvent::Click, sdl.button.x,
+                            sdl.button.y);
+      return g_backend.pointer_events || g_backend.pointer_presses;
     case SDL_SYSWMEVENT:
       if (!x11_host_window_destroyed(*sdl.syswm.msg)) return false;
       event.kind = PlatformEvent::Quit;
@@ -184,8 +203,9 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   const bool hosted = request.host_window != 0 || request.host_root;
   g_backend.pointer_events = request.pointer_events;
-  // Any click ends a run that ends on the pointer, the one that gives its window the focus too.
-  if (request.pointer_events) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  g_backend.pointer_presses = request.pointer_presses;
+  // Any click ends a run that ends on the pointer, or drops into the water, the one that gives its window the focus too.
+  if (request.pointer_events || request.pointer_presses) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   leave_out_unreachable_wayland();
   // A screensaver run (a host's window, or the one that ends on the pointer)
   // must not keep the display awake: SDL would otherwise inhibit the screen

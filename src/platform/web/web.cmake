@@ -23,7 +23,8 @@ function(ovu_web_page target)
     # The frame loop is the desktop's endless loop; each swap yields to the page.
     -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
     -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
-    "SHELL:-s EXPORTED_RUNTIME_METHODS=[FS]"
+    # The page fetches a journal to replay into the file system before the run starts.
+    "SHELL:-s EXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency]"
     # htmlmin, which would minify the page, fails in Debian's packaging.
     -sMINIFY_HTML=0
     "SHELL:--shell-file ${page_dir}/shell.html"

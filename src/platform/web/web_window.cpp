@@ -3,8 +3,9 @@
 // follows its size, or keeps the size asked for, in device pixels whatever
 // the zoom or screen. The context is WebGL 1, and our GL 1.1 subset
 // (gl11_calls.cpp) draws through it; a lost context is asked back and made
-// again. Depends on ASYNCIFY: each swap yields to the browser, which shows
-// the frame and delivers input. Known limits: no screensaver host windows;
+// again. The mouse and every finger on the canvas press into the water, and
+// the page's pause stops the clock. Depends on ASYNCIFY: each swap yields to
+// the browser, which shows the frame and delivers input. Known limits: no screensaver host windows;
 // the page, not we, owns the tab, so closing it ends everything without an
 // orderly end.
 
@@ -12,6 +13,7 @@
 #include <emscripten/html5.h>
 #include <webgl/webgl1.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -51,7 +53,12 @@ void size_canvas(int width, int height) {
 EM_JS(double, page_width, (), { return window.innerWidth; });
 EM_JS(double, page_height, (), { return window.innerHeight; });
 EM_JS(void, hide_cursor, (), { Module.canvas.style.cursor = 'none'; });
-EM_JS(void, count_frame, (), { if (typeof ovu === 'object') ovu.frames++; });
+EM_JS(void, count_frame, (), { if (typeof ovu === 'object') ovu.frameDrawn(); });
+EM_JS(int, page_paused, (), { return typeof ovu === 'object' && ovu.paused ? 1 : 0; });
+// The page's clock, which stands still while the page is paused.
+EM_JS(double, page_clock_ms, (), { return typeof ovu === 'object' ? ovu.clock() : performance.now(); });
+// Whether the focus is on one of the page's controls, which take Enter and Space.
+EM_JS(int, control_focused, (), { return document.activeElement && document.activeElement.tagName === 'BUTTON' ? 1 : 0; });
 EM_JS(int, page_asks_unpaced, (), { return Module.unpaced ? 1 : 0; });
 EM_ASYNC_JS(void, wait_for_display, (), { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
 
@@ -63,8 +70,12 @@ void page_size(int& width, int& height) {
 }
 
 // Keys that are system keys on the desktop (anything with Alt held, and
-// F10) do not end the program; Alt+F4 is a close request.
+// F10) do not end the program; Alt+F4 is a close request. The page's own
+// controls keep theirs: Tab and Shift+Tab move the focus, and Enter and
+// Space press the control that has it.
 EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* key, void*) {
+  const auto is = [&](const char* name) { return std::strcmp(key->key, name) == 0; };
+  if (is("Tab") || is("Shift") || ((is("Enter") || is(" ")) && control_focused())) return EM_FALSE;
   PlatformEvent event;
   const bool alt = key->altKey || std::strcmp(key->key, "Alt") == 0;
   if (alt && std::strcmp(key->key, "F4") == 0)
@@ -75,6 +86,37 @@ EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* key, void*) {
     event.kind = PlatformEvent::Key;
   g_backend.events.push_back(event);
   return EM_TRUE;  // nor do they reach the browser's own shortcuts and menus
+}
+
+void press(PlatformEvent::Kind kind, long x, long y, int pointer) {
+  if (page_paused()) return;  // nothing falls into water that stands still
+  PlatformEvent event;
+  event.kind = kind;
+  event.x = static_cast<int>(std::floor(static_cast<double>(x) * g_backend.pixel_ratio));
+  event.y = static_cast<int>(std::floor(static_cast<double>(y) * g_backend.pixel_ratio));
+  event.pointer = pointer;
+  g_backend.events.push_back(event);
+}
+
+constexpr int kMouse = -1;  // fingers are numbered from 0
+
+EM_BOOL on_mouse(int type, const EmscriptenMouseEvent* mouse, void*) {
+  if (type == EMSCRIPTEN_EVENT_MOUSEDOWN)
+    press(PlatformEvent::Press, mouse->targetX, mouse->targetY, kMouse);
+  else if (mouse->buttons != 0)
+    press(PlatformEvent::Drag, mouse->targetX, mouse->targetY, kMouse);
+  return EM_FALSE;
+}
+
+// Handled, so the page neither scrolls nor zooms and no mouse events follow.
+EM_BOOL on_touch(int type, const EmscriptenTouchEvent* touch, void*) {
+  for (int n = 0; n < touch->numTouches; ++n) {
+    const EmscriptenTouchPoint& finger = touch->touches[n];
+    if (!finger.isChanged) continue;
+    press(type == EMSCRIPTEN_EVENT_TOUCHSTART ? PlatformEvent::Press : PlatformEvent::Drag, finger.targetX,
+          finger.targetY, static_cast<int>(finger.identifier));
+  }
+  return EM_TRUE;
 }
 
 void follow_page() {
@@ -144,6 +186,12 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   emscripten_get_canvas_element_size(kCanvas, &info.width, &info.height);
 
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_key_down);
+  if (request.pointer_presses) {
+    emscripten_set_mousedown_callback(kCanvas, nullptr, EM_FALSE, on_mouse);
+    emscripten_set_mousemove_callback(kCanvas, nullptr, EM_FALSE, on_mouse);
+    emscripten_set_touchstart_callback(kCanvas, nullptr, EM_FALSE, on_touch);
+    emscripten_set_touchmove_callback(kCanvas, nullptr, EM_FALSE, on_touch);
+  }
   if (!g_backend.fixed_size) emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_resize);
   emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, on_context_lost);
   emscripten_set_webglcontextrestored_callback(kCanvas, nullptr, EM_FALSE, on_context_restored);
@@ -157,9 +205,7 @@ bool platform_poll(PlatformEvent& event) {
   return true;
 }
 
-std::uint32_t platform_ticks_ms() {
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
-}
+std::uint32_t platform_ticks_ms() { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(page_clock_ms())); }
 
 void platform_sleep_us(std::int64_t microseconds) {
   emscripten_sleep(static_cast<unsigned>((microseconds + 500) / 1000));
@@ -172,6 +218,17 @@ void platform_wait_events(int) {}
 
 void platform_hide_cursor() { hide_cursor(); }
 
+// A paused page keeps its last frame on the screen until it is resumed, or a
+// key that ends the run arrives; its clock stands still meanwhile, so the
+// water goes on where it stood. Batch runs pause too: a pause is a person's.
+namespace {
+void hold_while_paused() {
+  constexpr unsigned kPollMs = 50;
+  const auto ends = [](const PlatformEvent& e) { return e.kind == PlatformEvent::Key || e.kind == PlatformEvent::Quit; };
+  while (page_paused() && std::none_of(g_backend.events.begin(), g_backend.events.end(), ends)) emscripten_sleep(kPollMs);
+}
+}  // namespace
+
 // The frame is shown when the browser gets control back. Paced, the next
 // frame waits for the display's next refresh, which a hidden page does not
 // get: it draws nothing, and its first frame back takes the clamped step of a
@@ -181,6 +238,7 @@ void platform_swap() {
   count_frame();
   if (g_backend.paced) wait_for_display();
   emscripten_sleep(0);
+  hold_while_paused();
   follow_pixel_ratio();
   if (g_backend.context_restored) {
     g_backend.context_restored = false;
@@ -194,6 +252,10 @@ void platform_message(const std::string& text, std::uint32_t) { std::printf("%s\
 // the input and the context go.
 void platform_close() {
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+  emscripten_set_mousedown_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  emscripten_set_mousemove_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  emscripten_set_touchstart_callback(kCanvas, nullptr, EM_FALSE, nullptr);
+  emscripten_set_touchmove_callback(kCanvas, nullptr, EM_FALSE, nullptr);
   emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
   emscripten_set_webglcontextlost_callback(kCanvas, nullptr, EM_FALSE, nullptr);
   emscripten_set_webglcontextrestored_callback(kCanvas, nullptr, EM_FALSE, nullptr);

@@ -40,6 +40,7 @@ struct Backend {
   bool quit_seen = false;  // GetMessageA has returned 0
   HWND host = nullptr;     // the preview window we are a child of; its keys are the host's
   bool pointer_events = false;
+  bool pointer_presses = false;
   bool covering = false;   // over the whole virtual screen
   MSG message{};           // the one record every pump call uses
   bool fine_timer = false; // timeBeginPeriod(1) in force, from the first sleep to the close
@@ -96,7 +97,8 @@ void tear_down(HWND window) {
 HWND handle_from(std::uint32_t id) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(id))); }
 
 void report(PlatformEvent::Kind kind, LPARAM lparam) {
-  if (!g_backend.pointer_events) return;
+  const bool presses = kind == PlatformEvent::Press || kind == PlatformEvent::Drag;
+  if (presses ? !g_backend.pointer_presses : !g_backend.pointer_events) return;
   PlatformEvent event;
   event.kind = kind;
   event.x = GET_X_LPARAM(lparam);
@@ -162,11 +164,13 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       return 0;
     case WM_MOUSEMOVE:
       report(PlatformEvent::Pointer, lparam);
+      if ((wparam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0) report(PlatformEvent::Drag, lparam);
       return DefWindowProcA(window, message, wparam, lparam);
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
       report(PlatformEvent::Click, lparam);
+      report(PlatformEvent::Press, lparam);
       return DefWindowProcA(window, message, wparam, lparam);
     // System keys (Alt held, F10) go on to the default handling, which turns
     // Alt+F4 into WM_CLOSE and leaves the rest alone.
@@ -270,6 +274,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   g_backend = Backend{};
   g_backend.instance = GetModuleHandleA(nullptr);
   g_backend.pointer_events = request.pointer_events;
+  g_backend.pointer_presses = request.pointer_presses;
   register_class();
   if (request.host_root) {
     reason = "win32: there is no root window to draw on (--root is for X11 hosts)";
