@@ -55,6 +55,7 @@ enum StopPlace : std::uint32_t {
   kWhereXError = 0x00D10004,
   kWhereXConnection = 0x00D10005,
   kWhereRecord = 0x00D10006,
+  kWhereWaylandConnection = 0x00D10007,
   // The runtime itself.
   kWhereAllocation = 0x00A110C8,
   kWhereAbort = 0x00AB0255,

@@ -170,6 +170,9 @@ bool platform_unseen() { return false; }
 
 void platform_wait_events(int) {}
 
+// The canvas is the one drawable, its context always current.
+bool platform_select_drawable(int index, int&, int&) { return index == 0; }
+
 void platform_hide_cursor() { hide_cursor(); }
 
 // The frame is shown when the browser gets control back. Paced, the next
