@@ -3,7 +3,7 @@
 // start-up, with none of the program's own per-frame arithmetic (no drop,
 // no wave step, no normals, no title grid). Same window, same set-up, same
 // textures, same options and the same --fps line as ovu.
-//   gl_floor [--windowed WxH] [--frames N] [--fps] [--no-intro] [--data-dir DIR]
+//   gl_floor [--windowed WxH] [--frames N] [--fps] [--no-intro] [--no-vsync] [--data-dir DIR]
 //   gl_floor --clear-only ...   only the clear and the swap of each frame, and no
 //                               textures or field: start-up is the GL's own
 #include <chrono>

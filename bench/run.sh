@@ -7,6 +7,7 @@
 # resident memory over a long real run.
 #   bench/run.sh [--rss-minutes N]    N defaults to 10; 0 leaves that run out
 # Not part of the tests: numbers depend on the machine and what else runs.
+# Every run has --no-vsync, so that a display's refresh never caps a rate.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,7 +34,7 @@ fps_of() { "$@" --fps 2>&1 >/dev/null | sed -n 's/^fps: .*: \([0-9.]*\) fps$/\1/
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf (b > 0 ? "%.3f" : "-"), a / b }'; }
 
 # The machine.
-renderer=$(./ovu --windowed 64x48 --frames 1 --verbose 2>&1 | sed -n 's/^gl: \(.*, GL .*\)$/\1/p')
+renderer=$(./ovu --no-vsync --windowed 64x48 --frames 1 --verbose 2>&1 | sed -n 's/^gl: \(.*, GL .*\)$/\1/p')
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)
 echo "Machine: $cpu, $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo);"
 echo "kernel $(uname -r); $renderer; Xvfb 1280x1024x24; $(date -u +%Y-%m-%d);"
@@ -72,9 +73,9 @@ for size in 640x480 1280x1024; do
     flag=(); [[ $mode == after ]] && flag=(--no-intro)
     : >"$work/ovu" ; : >"$work/floor"; : >"$work/clear"
     for ((r = 0; r < rounds; r++)); do
-      fps_of ./ovu --windowed "$size" --fixed-step 16 --frames "$frames" "${flag[@]}" >>"$work/ovu"
-      fps_of ./gl_floor --windowed "$size" --frames "$frames" "${flag[@]}" >>"$work/floor"
-      fps_of ./gl_floor --clear-only --windowed "$size" --frames $((frames * 10)) >>"$work/clear"
+      fps_of ./ovu --no-vsync --windowed "$size" --fixed-step 16 --frames "$frames" "${flag[@]}" >>"$work/ovu"
+      fps_of ./gl_floor --no-vsync --windowed "$size" --frames "$frames" "${flag[@]}" >>"$work/floor"
+      fps_of ./gl_floor --no-vsync --clear-only --windowed "$size" --frames $((frames * 10)) >>"$work/clear"
     done
     o=$(median <"$work/ovu"); f=$(median <"$work/floor"); c=$(median <"$work/clear")
     label="${size/x/ x }, $([[ $mode == title ]] && echo "with the title" || echo "after the title")"
@@ -89,13 +90,13 @@ done
 
 # What llvmpipe allows without changing a pixel: its thread count, and
 # Mesa's threaded dispatch. Each against the default, same run.
-shot() { env "$@" ./ovu --windowed 640x480 --fixed-step 16 --frames 120 --no-intro --screenshot "$work/shot.png" \
+shot() { env "$@" ./ovu --no-vsync --windowed 640x480 --fixed-step 16 --frames 120 --no-intro --screenshot "$work/shot.png" \
   2>/dev/null && cksum <"$work/shot.png"; }
 reference=$(shot X=1)
-default_fps=$(for ((r = 0; r < rounds; r++)); do fps_of ./ovu --windowed 640x480 --fixed-step 16 --frames 400 --no-intro; done | median)
+default_fps=$(for ((r = 0; r < rounds; r++)); do fps_of ./ovu --no-vsync --windowed 640x480 --fixed-step 16 --frames 400 --no-intro; done | median)
 for setting in LP_NUM_THREADS=0 LP_NUM_THREADS=1 LP_NUM_THREADS=2 LP_NUM_THREADS=4 mesa_glthread=true; do
   s=$(for ((r = 0; r < rounds; r++)); do
-    fps_of env "$setting" ./ovu --windowed 640x480 --fixed-step 16 --frames 400 --no-intro
+    fps_of env "$setting" ./ovu --no-vsync --windowed 640x480 --fixed-step 16 --frames 400 --no-intro
   done | median)
   same=$([[ "$(shot "$setting")" == "$reference" ]] && echo "same pixels" || echo "PIXELS DIFFER")
   row "$setting, 640 x 480 after the title: fps" "$s" "$default_fps" "$(ratio "$s" "$default_fps")" \
@@ -108,8 +109,8 @@ done
 # shaders on disk; without that cache every start compiles them anew.
 cold=(env MESA_SHADER_CACHE_DISABLE=true)
 hyperfine -N --warmup 3 --runs 20 --export-json "$work/start.json" \
-  "./ovu --windowed 640x480 --frames 1" "./gl_floor --clear-only --windowed 640x480 --frames 1" \
-  "${cold[*]} ./ovu --windowed 640x480 --frames 1" "${cold[*]} ./gl_floor --clear-only --windowed 640x480 --frames 1" \
+  "./ovu --no-vsync --windowed 640x480 --frames 1" "./gl_floor --no-vsync --clear-only --windowed 640x480 --frames 1" \
+  "${cold[*]} ./ovu --no-vsync --windowed 640x480 --frames 1" "${cold[*]} ./gl_floor --no-vsync --clear-only --windowed 640x480 --frames 1" \
   "./ovu --version" >/dev/null 2>&1
 start_ms() { awk -v k="$1" '/"mean"/ {n++; if (n == k) {gsub(/[",]/, "", $2); printf "%.0f", $2 * 1000}}' "$work/start.json"; }
 start_sd() { awk -v k="$1" '/"stddev"/ {n++; if (n == k) {gsub(/[",]/, "", $2); printf "%.0f", $2 * 1000}}' "$work/start.json"; }
@@ -121,14 +122,14 @@ row "exec and exit alone (ovu --version)" "$(start_ms 5) ± $(start_sd 5) ms" ""
 
 # Peak resident memory of a 300-frame run, and of the floor program.
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
-p=$(peak ./ovu --windowed 640x480 --fixed-step 16 --frames 300)
-q=$(peak ./gl_floor --windowed 640x480 --frames 300)
+p=$(peak ./ovu --no-vsync --windowed 640x480 --fixed-step 16 --frames 300)
+q=$(peak ./gl_floor --no-vsync --windowed 640x480 --frames 300)
 row "peak RSS, 300 frames at 640 x 480" "$((p / 1024)) MiB" "$((q / 1024)) MiB" "$(ratio "$p" "$q")" "floor: gl_floor"
 
 # Resident memory over a long real-time run, sampled every 30 s, then the
 # field it dumps at the end must hold only finite numbers.
 if [[ "$rss_minutes" -gt 0 ]]; then
-  ./ovu --windowed 640x480 --dump-water "$work/long.bin" --fps 2>"$work/long.err" &
+  ./ovu --no-vsync --windowed 640x480 --dump-water "$work/long.bin" --fps 2>"$work/long.err" &
   pid=$!
   : >"$work/rss"
   for ((t = 30; t <= rss_minutes * 60; t += 30)); do

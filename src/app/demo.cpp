@@ -253,7 +253,7 @@ int run_demo(const Options& options) {
     if (ending) break;
     // An unseen window draws nothing. The clocks go on, so the first frame back
     // takes one long (clamped) step, and its interval starts afresh.
-    if (platform_unseen()) {
+    if (!batch(options) && platform_unseen()) {
       platform_wait_events(kUnseenWaitMs);
       pacing.start(steady_us());
       continue;
