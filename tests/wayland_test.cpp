@@ -105,7 +105,9 @@ TEST(Wayland, TheWallpaperIsUnderWindowsOnEveryOutputAndOutlivesOne) {
 TEST(Wayland, AWallpaperThatNoOutputShowsWaits) {
   START_SWAY(sway);
   test::TempDir dir;
-  test::Child wallpaper(test::program({"--wallpaper", "--output", "HEADLESS-1"}), test::program_options("", sway.env()));
+  // --frames too, which must not make it draw unseen; the field is written at the end.
+  test::Child wallpaper(test::program({"--wallpaper", "--output", "HEADLESS-1", "--frames", "100000", "--dump-water",
+                                       dir.file("w.bin")}), test::program_options("", sway.env()));
   ASSERT_TRUE(test::eventually([&] { return shows_scene(grab(sway, "HEADLESS-1", dir), 320, 240); }, 120));
   auto window = std::make_unique<test::Child>(test::program({"--windowed", "100x80"}),
                                               test::program_options("", sway.env() + kOwnWindow));
@@ -119,6 +121,7 @@ TEST(Wayland, AWallpaperThatNoOutputShowsWaits) {
   EXPECT_TRUE(test::eventually([&] { return cpu_ticks(wallpaper.pid()) >= uncovered + 10; }, 120));
   wallpaper.signal(SIGTERM);
   EXPECT_EQ(wallpaper.wait().exit_code, 0);
+  EXPECT_EQ(test::read_file(dir.file("w.bin")).size(), 83232u);
 }
 
 }  // namespace

@@ -65,7 +65,10 @@ struct Demo {
 bool hosted(const Options& options) { return options.target != Options::Target::OwnWindow; }
 
 // Runs whose frames are their output draw every one of them, seen or not.
+// A wallpaper's frames are only ever seen: with none of its outputs asking,
+// it waits, --frames or not.
 bool batch(const Options& options) {
+  if (options.target == Options::Target::Wallpaper) return false;
   return options.frames != 0 || !options.screenshot.empty() || !options.record.empty() || !options.dump_water.empty();
 }
 
