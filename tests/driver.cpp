@@ -133,7 +133,7 @@ XServer::~XServer() {
 
 Sway::Sway() {
   const passwd* user = getpwnam("ovu-wayland");
-  if (geteuid() != 0 || user == nullptr) {
+  if (geteuid() != 0 || user == nullptr || chown(dir_.path().c_str(), user->pw_uid, user->pw_gid) != 0) {
     unavailable_ = geteuid() != 0 ? "the compositor's user can only be taken on as root"
                                   : "there is no user ovu-wayland to run the compositor as (.ci/run makes it)";
     return;
@@ -145,10 +145,6 @@ Sway::Sway() {
                                   "default_floating_border pixel 12\n"
                                   "client.focused #ff00ff #ff00ff #ffffff #ff00ff #ff00ff\n"
                                   "client.unfocused #ff00ff #ff00ff #ffffff #ff00ff #ff00ff\n");
-  if (chown(dir_.path().c_str(), user->pw_uid, user->pw_gid) != 0) {
-    unavailable_ = "its directory cannot be handed over to ovu-wayland";
-    return;
-  }
   const std::string id = std::to_string(user->pw_uid);
   server_ = std::make_unique<Child>(std::vector<std::string>{
       "/usr/bin/setpriv", "--reuid=" + id, "--regid=" + std::to_string(user->pw_gid), "--clear-groups", "/usr/bin/env",

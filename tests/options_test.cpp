@@ -101,7 +101,6 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
       {{"--wallpaper", "--windowed", "64x48"}, "--wallpaper cannot go with --windowed"},
       {{"--wallpaper", "-root"}, "--wallpaper cannot go with --root"},
       {{"--delay", "5", "--window-id", "5", "--wallpaper"}, "--wallpaper cannot go with --delay"},
-      {{"--wallpaper", "--window"}, "--wallpaper cannot go with --window"},
       {{"--wallpaper=1"}, "--wallpaper takes no value"}, {{"--output", "DP-1"}, "--output goes with --wallpaper"},
       {{"--wallpaper", "--output="}, "--output needs an output's name, such as HDMI-A-1"},
   };
