@@ -15,6 +15,8 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libstb-dev libx11-dev
+  libwayland-dev libegl-dev wayland-protocols libwayland-bin  # the Wayland wallpaper
+  sway grim  # a headless compositor for the Wayland checks, and its screenshots
   xvfb xauth xdotool x11-utils apitrace
   xprintidle dbus-daemon dbus-bin  # the X idle time and the session bus of the display-power checks
   valgrind hyperfine time

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -128,6 +129,48 @@ XServer::XServer(const std::string& screen, bool glx) {
 XServer::~XServer() {
   server_->signal(SIGTERM);  // so that it removes its lock and socket
   server_->wait();
+}
+
+Sway::Sway() {
+  const passwd* user = getpwnam("ovu-wayland");
+  if (geteuid() != 0 || user == nullptr || chown(dir_.path().c_str(), user->pw_uid, user->pw_gid) != 0) {
+    unavailable_ = geteuid() != 0 ? "the compositor's user can only be taken on as root"
+                                  : "there is no user ovu-wayland to run the compositor as (.ci/run makes it)";
+    return;
+  }
+  write_file(dir_.file("config"), "xwayland disable\n"
+                                  "output HEADLESS-1 resolution 320x240 position 0 0\n"
+                                  "output HEADLESS-2 resolution 200x150 position 320 0\n"
+                                  "for_window [title=\"^ovu$\"] floating enable\n"
+                                  "default_floating_border pixel 12\n"
+                                  "client.focused #ff00ff #ff00ff #ffffff #ff00ff #ff00ff\n"
+                                  "client.unfocused #ff00ff #ff00ff #ffffff #ff00ff #ff00ff\n");
+  const std::string id = std::to_string(user->pw_uid);
+  server_ = std::make_unique<Child>(std::vector<std::string>{
+      "/usr/bin/setpriv", "--reuid=" + id, "--regid=" + std::to_string(user->pw_gid), "--clear-groups", "/usr/bin/env",
+      "-i", "XDG_RUNTIME_DIR=" + dir_.path(), "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+      "WLR_LIBINPUT_NO_DEVICES=1", "/usr/bin/sway", "-c", dir_.file("config")});
+  // Ready once both of its sockets are there and it answers on the second.
+  const bool ready = eventually([&] {
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      const std::string name = entry.path().filename();
+      if (entry.is_socket() && name.rfind("wayland-", 0) == 0) wayland_ = entry.path();
+      if (entry.is_socket() && name.rfind("sway-ipc.", 0) == 0) ipc_ = entry.path();
+    }
+    return !wayland_.empty() && !ipc_.empty() && msg({"-t", "get_version"}).exit_code == 0;
+  }, 120);
+  EXPECT_TRUE(ready) << server_->output();
+}
+
+Sway::~Sway() {
+  if (server_) server_->signal(SIGTERM);
+  if (server_) server_->wait();
+}
+
+ChildResult Sway::msg(const std::vector<std::string>& args) const {
+  std::vector<std::string> command = {"/usr/bin/swaymsg", "-s", ipc_};
+  command.insert(command.end(), args.begin(), args.end());
+  return run_child(command);
 }
 
 std::vector<std::string> program(const std::vector<std::string>& args) {

@@ -85,6 +85,29 @@ private:
   std::string display_;
 };
 
+// A headless sway of the test's own (software rendering, no input devices),
+// its outputs HEADLESS-1 of 320 x 240 and, once made with `create_output`,
+// HEADLESS-2 of 200 x 150 to its right; windows titled "ovu" float with a
+// magenta border. It runs as the user ovu-wayland, since sway refuses root,
+// and clients reach it through the absolute path in env(), SDL's through
+// its Wayland driver.
+class Sway {
+public:
+  Sway();
+  ~Sway();  // not copied: it holds the compositor
+  // Why it cannot run here; empty when it runs.
+  const std::string& unavailable() const { return unavailable_; }
+  std::vector<std::string> env() const {
+    return {"WAYLAND_DISPLAY=" + wayland_, "SWAYSOCK=" + ipc_, "SDL_VIDEODRIVER=wayland"};
+  }
+  ChildResult msg(const std::vector<std::string>& args) const;
+
+private:
+  TempDir dir_;  // its XDG_RUNTIME_DIR, which the compositor outlives
+  std::unique_ptr<Child> server_;
+  std::string wayland_, ipc_, unavailable_;
+};
+
 // The program with its arguments, and options to run it in `cwd` (default:
 // where its bitmaps are) on the tests' display, `env` changed as in a row.
 // Leak checks are left to memcheck: the GL and window libraries keep memory

@@ -162,6 +162,8 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
       {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},
       {"no display", one_frame({}), 1, no_window, "ovu: sdl: ", kNoDisplay},
       {"no GLX", one_frame({}), 1, no_window, "GLX", {no_glx.env()}},
+      {"wallpaper without Wayland", {"--wallpaper"}, 1, no_window,
+       "ovu: wayland: --wallpaper needs a Wayland compositor, and WAYLAND_DISPLAY is not set (on X11, --root", kNoDisplay},
       {"no such host window", {"--window-id", "0x7ffffff", "--frames", "1"}, 1, no_window, "0x7ffffff"},
       {"bad host variable", {"--root", "--frames", "1"}, 64, "", "XSCREENSAVER_WINDOW", {"XSCREENSAVER_WINDOW=0x"}},
       {"empty host variable: the root window", {"--root", "--frames", "1"}, 0, "", "", {"XSCREENSAVER_WINDOW="}},

@@ -71,11 +71,15 @@ struct Demo {
 };
 
 // In a screensaver host's window the host owns the keys, the mouse and the
-// cursor, and ends us with a termination request.
+// cursor, and ends us with a termination request; so does the desktop under
+// a wallpaper.
 bool hosted(const Options& options) { return options.target != Options::Target::OwnWindow; }
 
 // Runs whose frames are their output draw every one of them, seen or not.
+// A wallpaper's frames are only ever seen: with none of its outputs asking,
+// it waits, --frames or not.
 bool batch(const Options& options) {
+  if (options.target == Options::Target::Wallpaper) return false;
   return options.frames != 0 || !options.screenshot.empty() || !options.record.empty() || !options.dump_water.empty();
 }
 
@@ -100,8 +104,17 @@ struct GlOutput {
   Demo& demo;
   std::uint64_t frame = 0;
 
+  // On each drawable of the frame (a wallpaper's outputs differ in size).
   void render(const FrameView& view) {
-    render_frame(*demo.water, demo.intro_texture, view, demo.options.intro);
+    int width = demo.window.width, height = demo.window.height;
+    for (int i = 0; platform_select_drawable(i, width, height); ++i) {
+      if (width != demo.window.width || height != demo.window.height) {
+        demo.window.width = width;
+        demo.window.height = height;
+        apply_window_size(width, height);
+      }
+      render_frame(*demo.water, demo.intro_texture, view, demo.options.intro);
+    }
     demo.shown_sway = sway_angle(view.frame_clock);
   }
 
@@ -184,6 +197,8 @@ void open_window(Demo& demo) {
   request.pointer_presses = demo.options.interactive;
   request.all_monitors = demo.options.end_on_pointer;  // both make the Windows screensaver run
   request.report_depth = demo.options.verbose;
+  request.wallpaper = demo.options.target == Options::Target::Wallpaper;
+  request.output = demo.options.output;
   request.offscreen_without_display =
       !demo.options.record.empty() || !demo.options.screenshot.empty() || !demo.options.dump_water.empty();
   std::string reason;

@@ -105,6 +105,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   // The hosts' convention: a named window wins, else the last of --root and --window counts.
   bool root = false;
   bool record_format = false;
+  bool wallpaper = false;
+  std::string host_option;  // the first of the options only a host's run takes
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     // Screensaver hosts write their options with one dash as well.
@@ -121,6 +123,8 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       return std::nullopt;
     };
 
+    if (name == "--root" || name == "--window" || name == "--window-id" || name == "--delay")
+      if (host_option.empty()) host_option = name;
     if (const Flag* f = find_flag(name)) {
       if (inline_value) return fail(name + " takes no value");
       o.*(f->field) = f->value;
@@ -180,11 +184,30 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       const auto fps = parse_count(*text, kMaxFps);
       if (!fps) return fail(name + ": '" + *text + "' is not a whole number from 1 to 1000");
       o.max_fps = static_cast<int>(*fps);
+    } else if (name == "--wallpaper") {
+      if (inline_value) return fail(name + " takes no value");
+      wallpaper = true;
+    } else if (name == "--output") {
+      const auto text = value();
+      if (!text || text->empty()) return fail(name + " needs an output's name, such as HDMI-A-1");
+      o.output = *text;
     } else {
       return fail("unknown option '" + std::string(argv[i]) + "'");
     }
   }
   o.target = o.window_id != 0 ? Options::Target::HostWindow : root ? Options::Target::Root : Options::Target::OwnWindow;
+  if (wallpaper) {
+    // A wallpaper has no one frame to keep or record, no host, and takes no pointer.
+    for (const auto& [given, option] : {std::pair{!o.screenshot.empty(), "--screenshot"},
+                                        {!o.record.empty(), "--record"}, {o.windowed, "--windowed"},
+                                        {o.interactive, "--interactive"},
+                                        {!host_option.empty(), host_option.c_str()}})
+      if (given) return fail(std::string("--wallpaper cannot go with ") + option);
+    o.target = Options::Target::Wallpaper;
+    // No host paces it: a background need not take more.
+    if (o.max_fps == 0) o.max_fps = 30;
+  }
+  if (!o.output.empty() && !wallpaper) return fail("--output goes with --wallpaper");
   if (o.windowed && o.target != Options::Target::OwnWindow)
     return fail("--windowed makes a window of our own: it cannot go with --root or --window-id");
   if (!o.screenshot.empty() && o.frames == 0)
@@ -232,6 +255,9 @@ std::string usage_text() {
          "  --root              draw on the screensaver host's window (XSCREENSAVER_WINDOW), else the root window\n"
          "  --window-id ID      draw into that existing window (decimal or 0x hex), at its size\n"
          "  --delay USEC        pause this many microseconds after every frame (0 to 1000000)\n"
+         "  --wallpaper         draw as the background of every Wayland output (layer shell), at\n"
+         "                      most 30 frames a second unless --max-fps says otherwise\n"
+         "  --output NAME       with --wallpaper: only on this output\n"
          "  --help, --version\n"
          "As a Windows screensaver: /s runs it, /p HWND previews it in that window, /c configures.\n";
 }

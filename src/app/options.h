@@ -13,8 +13,9 @@ namespace ovu {
 // option only adds something for tests, benchmarks, screenshots and
 // screensaver hosts.
 struct Options {
-  // Where the frames go. Screensaver hosts make the window and hand it over.
-  enum class Target { OwnWindow, Root, HostWindow };
+  // Where the frames go. Screensaver hosts make the window and hand it over;
+  // a wallpaper is the background of every Wayland output.
+  enum class Target { OwnWindow, Root, HostWindow, Wallpaper };
 
   int frames = 0;         // end after this many frames; 0: run until a key
   // A virtual clock: frame lengths in milliseconds, each at least 1, used
@@ -44,6 +45,7 @@ struct Options {
   std::string replay;        // a journal whose drops are applied at their frames
   bool end_on_pointer = false;  // a click or a moved pointer ends it too (the Windows screensaver run)
   bool configure = false;       // only say that there is nothing to set up
+  std::string output;           // Wallpaper: only on the output of this name
 };
 
 struct ParsedOptions {

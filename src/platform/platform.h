@@ -5,9 +5,10 @@
 
 namespace ovu {
 
-// The one window and its GL context, as the portable program sees them.
-// One backend implements this per build: SDL2 on Linux, Win32/WGL on Windows,
-// Emscripten's html5 API in a web page.
+// The window and its GL context, as the portable program sees them: SDL2
+// and the Wayland wallpaper on Linux, Win32/WGL on Windows, Emscripten's
+// html5 API in a web page. A wallpaper has a drawable on each output, all
+// from one context.
 
 struct WindowRequest {
   bool windowed = false;  // a decorated window of width x height instead of covering the screen
@@ -27,6 +28,10 @@ struct WindowRequest {
   // Where there is no display, a context without a window instead of the
   // "no display" failure: for runs that only write files (Linux).
   bool offscreen_without_display = false;
+  // A background layer on every Wayland output (or only on `output`) instead
+  // of a window; it never takes input and never keeps the session awake.
+  bool wallpaper = false;
+  std::string output;
 };
 
 struct PlatformEvent {
@@ -65,12 +70,19 @@ std::uint32_t platform_ticks_ms();
 // so; in the page the browser's event loop runs meanwhile.
 void platform_sleep_us(std::int64_t microseconds);
 
-// True while nobody can see the window: minimised, hidden or unmapped.
+// True while nobody can see the window: minimised, hidden or unmapped; for a
+// wallpaper, while no output has asked for a frame.
 bool platform_unseen();
 
 // Blocks until an event is waiting, at most about this long; a termination
 // request may go unnoticed meanwhile, so keep it short.
 void platform_wait_events(int milliseconds);
+
+// Makes the index-th drawable of this frame current, from 0, and gives its
+// size in pixels; false past the last. A window has one, whose size comes
+// with the Resize events, so it leaves width and height alone; a wallpaper
+// has each output that asked for this frame. platform_swap shows them all.
+bool platform_select_drawable(int index, int& width, int& height);
 
 void platform_hide_cursor();
 void platform_swap();

@@ -56,6 +56,7 @@ enum StopPlace : std::uint32_t {
   kWhereXError = 0x00D10004,
   kWhereXConnection = 0x00D10005,
   kWhereRecord = 0x00D10006,
+  kWhereWaylandConnection = 0x00D10007,
   kWhereReplay = 0x00D10011,
   kWhereInputJournal = 0x00D10012,
   // The runtime itself.

@@ -1,4 +1,5 @@
-// The window, GL context and events through SDL2 (X11 and Wayland).
+// The window, GL context and events through SDL2 (X11 and Wayland): the
+// Linux backend for everything but the wallpaper.
 // Depends on SDL2 with its OpenGL support; the context is a compatibility
 // one so that fixed-function GL 1.1 works. Known limit: without a window
 // manager (as under Xvfb) "maximised" means created at the usable bounds.
@@ -10,14 +11,11 @@
 
 #include <SDL.h>
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
-#include "platform/platform.h"
+#include "platform/backend.h"
 #include "platform/sdl/x11_host.h"
 #include "platform/stop.h"
 
@@ -194,9 +192,7 @@ bool next_event(SDL_Event& sdl) {
   return SDL_PollEvent(&sdl) != 0;
 }
 
-}  // namespace
-
-bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   // SDL takes the X11 window class from the environment, not from its hint.
   setenv("SDL_VIDEO_X11_WMCLASS", "wc", 1);
   // Our own handlers give Ctrl+C its runtime-error code and SIGTERM its close.
@@ -270,7 +266,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   return true;
 }
 
-bool platform_poll(PlatformEvent& event) {
+bool poll(PlatformEvent& event) {
   if (termination_requested() || x11_host_window_lost()) {
     event = PlatformEvent{};
     event.kind = PlatformEvent::Quit;
@@ -283,37 +279,37 @@ bool platform_poll(PlatformEvent& event) {
   return false;
 }
 
-std::uint32_t platform_ticks_ms() { return SDL_GetTicks(); }
-
-void platform_sleep_us(std::int64_t microseconds) {
-  std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
-}
+std::uint32_t ticks_ms() { return SDL_GetTicks(); }
 
 // SDL marks an unmapped window both hidden and minimised, a host's too.
-bool platform_unseen() {
+bool unseen() {
   return g_backend.window != nullptr &&
          (SDL_GetWindowFlags(g_backend.window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) != 0;
 }
 
 // SDL blocks on the display connection; the event that ends the wait is
 // kept for the next poll.
-void platform_wait_events(int milliseconds) {
+void wait_events(int milliseconds) {
   if (!g_backend.has_waited) g_backend.has_waited = SDL_WaitEventTimeout(&g_backend.waited, milliseconds) == 1;
 }
 
-void platform_hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
+// The window is the one drawable, its context always current.
+bool select_drawable(int index, int&, int&) { return index == 0; }
 
-void platform_swap() { SDL_GL_SwapWindow(g_backend.window); }
+void hide_cursor() { SDL_ShowCursor(SDL_DISABLE); }
 
-// A console program here: the line goes where its other output goes.
-void platform_message(const std::string& text, std::uint32_t) { std::printf("%s\n", text.c_str()); }
+void swap() { SDL_GL_SwapWindow(g_backend.window); }
 
-void platform_close() {
+void close() {
   SDL_GL_MakeCurrent(g_backend.window, nullptr);
   SDL_GL_DeleteContext(g_backend.context);
   SDL_DestroyWindow(g_backend.window);
   g_backend = Backend{};
   SDL_Quit();
 }
+
+}  // namespace
+
+const PlatformBackend kSdlBackend = {open, poll, ticks_ms, unseen, wait_events, select_drawable, hide_cursor, swap, close};
 
 }  // namespace ovu

@@ -216,6 +216,9 @@ bool platform_unseen() { return false; }
 
 void platform_wait_events(int) {}
 
+// The canvas is the one drawable, its context always current.
+bool platform_select_drawable(int index, int&, int&) { return index == 0; }
+
 void platform_hide_cursor() { hide_cursor(); }
 
 // A paused page keeps its last frame on the screen until it is resumed, or a

@@ -356,6 +356,9 @@ void platform_wait_events(int milliseconds) {
   MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(milliseconds), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
+// The window is the one drawable, its context always current.
+bool platform_select_drawable(int index, int&, int&) { return index == 0; }
+
 void platform_hide_cursor() { ShowCursor(FALSE); }
 
 void platform_swap() { SwapBuffers(g_backend.dc); }
