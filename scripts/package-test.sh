@@ -22,12 +22,8 @@ installed=false
 # A failed check still takes the package off again.
 trap 'rm -rf "$scratch"; if $installed; then timeout 120 dpkg -r ovu >/dev/null || true; fi' EXIT
 
-# The tree's files, tracked and new, without what builds left in it.
 src=$scratch/ovu-$version
-mkdir "$src"
-git ls-files -z --cached --others --exclude-standard |
-  while IFS= read -r -d '' file; do [[ -e $file ]] && printf '%s\0' "$file"; done |
-  tar --null -T - -cf - | tar -xf - -C "$src" || fail "cannot copy the tree"
+scripts/copy-tree.sh "$src" || fail "cannot copy the tree"
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 (cd "$src" && DEB_BUILD_OPTIONS="nocheck parallel=$(nproc)" timeout 1200 dpkg-buildpackage -us -uc -b -Pnocheck) \
   >"$scratch/build.log" 2>&1 || { tail -n 40 "$scratch/build.log"; fail "dpkg-buildpackage failed"; }

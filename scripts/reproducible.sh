@@ -22,10 +22,7 @@ version=$(sed -n 's/^project(ovu VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 src=$work/ovu-$version
-mkdir "$src"
-git ls-files -z --cached --others --exclude-standard |
-  while IFS= read -r -d '' file; do [[ -e $file ]] && printf '%s\0' "$file"; done |
-  tar --null -T - -cf - | tar -xf - -C "$src" || fail "cannot copy the tree"
+scripts/copy-tree.sh "$src" || fail "cannot copy the tree"
 
 same=()
 left_out=()
