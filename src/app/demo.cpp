@@ -87,6 +87,15 @@ bool batch(const Options& options) {
 // request is noticed within about this.
 constexpr int kUnseenWaitMs = 100;
 
+// An output written whole, or the stop with the file's error: "TAG: cannot write 'PATH': why".
+void write_or_stop(const std::string& path, const void* data, std::size_t size, const char* tag,
+                   std::uint32_t where) {
+  const int code = write_file_replacing(path, data, size);
+  if (code == 0) return;
+  const std::string reason = std::string(tag) + ": cannot write '" + path + "': " + file_error_text(code);
+  fatal_stop(static_cast<std::uint32_t>(code), where, reason.c_str());
+}
+
 // Sleeps in short slices, so a termination request still ends it promptly.
 void pause(std::int64_t microseconds) {
   constexpr std::int64_t kSliceUs = 10000;
@@ -140,11 +149,7 @@ struct GlOutput {
     }
     const auto png = encode_png(read_back_buffer(width, height), width, height);
     if (png.empty()) fatal_stop(kCodeOutOfMemory, kWhereScreenshot, "png: cannot encode the picture");
-    const int code = write_file_replacing(path, png.data(), png.size());
-    if (code != 0) {
-      const std::string reason = "png: cannot write '" + path + "': " + file_error_text(code);
-      fatal_stop(static_cast<std::uint32_t>(code), kWhereScreenshot, reason.c_str());
-    }
+    write_or_stop(path, png.data(), png.size(), "png", kWhereScreenshot);
   }
 };
 
@@ -285,20 +290,12 @@ std::vector<DropSite> input_drops(Demo& demo, std::uint64_t frame) {
 
 void write_journal(const Demo& demo) {
   const std::string text = kJournalHeader + std::string("\n") + demo.journal;
-  const int code = write_file_replacing(demo.options.record_input, text.data(), text.size());
-  if (code != 0) {
-    const std::string reason = "journal: cannot write '" + demo.options.record_input + "': " + file_error_text(code);
-    fatal_stop(static_cast<std::uint32_t>(code), kWhereInputJournal, reason.c_str());
-  }
+  write_or_stop(demo.options.record_input, text.data(), text.size(), "journal", kWhereInputJournal);
 }
 
 void write_dump(const Demo& demo) {
   const auto bytes = field_bytes(*demo.water);
-  const int code = write_file_replacing(demo.options.dump_water, bytes.data(), bytes.size());
-  if (code != 0) {
-    const std::string reason = "dump: cannot write '" + demo.options.dump_water + "': " + file_error_text(code);
-    fatal_stop(static_cast<std::uint32_t>(code), kWhereDump, reason.c_str());
-  }
+  write_or_stop(demo.options.dump_water, bytes.data(), bytes.size(), "dump", kWhereDump);
 }
 
 }  // namespace
