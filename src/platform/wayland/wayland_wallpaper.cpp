@@ -37,7 +37,6 @@ struct Output {
   wl_output* output = nullptr;
   std::string name;
   bool announced = false;  // its first `done` has come
-  bool closed = false;     // the compositor took its layer away: it gets no other
   wl_surface* surface = nullptr;
   zwlr_layer_surface_v1* layer = nullptr;
   wl_egl_window* window = nullptr;
@@ -114,7 +113,6 @@ void configure(void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial, s
                                               nullptr);
   if (output->drawable == EGL_NO_SURFACE || !make_current(output->drawable)) {
     drop_layer(*output);
-    output->closed = true;
     return;
   }
   // Interval 1 would block each swap on that output's next frame; the frame
@@ -122,11 +120,8 @@ void configure(void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial, s
   eglSwapInterval(g.egl, 0);
 }
 
-void closed(void* data, zwlr_layer_surface_v1*) {
-  auto* output = static_cast<Output*>(data);
-  drop_layer(*output);
-  output->closed = true;
-}
+// The layer goes for good: an output gets its one layer at its first `done`.
+void closed(void* data, zwlr_layer_surface_v1*) { drop_layer(*static_cast<Output*>(data)); }
 const zwlr_layer_surface_v1_listener kLayerListener = {configure, closed};
 
 // A background layer over the whole output, under panels too (an exclusive
