@@ -12,6 +12,7 @@
 #include <stb_image.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -77,15 +78,20 @@ void Child::signal(int number) { if (pid_ > 0 && !reaped_) kill(pid_, number); }
 
 std::string Child::output() const { return contents(out_fd_); }
 
+bool Child::running() {
+  if (!reaped_ && waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
+  return !reaped_;
+}
+
 ChildResult Child::wait() {
   ChildResult result;
   // The default 300 s: the sanitizers at a load of 10 on 2 cores.
-  result.timed_out = !reaped_ && !eventually([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; });
+  result.timed_out = !eventually([&] { return !running(); });
   if (result.timed_out) {
     kill(-pid_, SIGKILL);
     waitpid(pid_, &status_, 0);
+    reaped_ = true;
   }
-  reaped_ = true;
   if (WIFEXITED(status_)) result.exit_code = WEXITSTATUS(status_);
   if (WIFSIGNALED(status_)) result.signal = WTERMSIG(status_);
   result.out = contents(out_fd_);
@@ -122,7 +128,7 @@ XServer::XServer(const std::string& screen, bool glx) {
   if (!glx) args.insert(args.end(), {"-extension", "GLX"});
   server_ = std::make_unique<Child>(args);
   // It writes its display number once it takes connections.
-  if (eventually([&] { return server_->output().find('\n') != std::string::npos; }))
+  if (await(*server_, [&] { return server_->output().find('\n') != std::string::npos; }, "a display number").empty())
     display_ = ":" + server_->output().substr(0, server_->output().find('\n'));
 }
 
@@ -151,15 +157,15 @@ Sway::Sway() {
       "-i", "XDG_RUNTIME_DIR=" + dir_.path(), "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
       "WLR_LIBINPUT_NO_DEVICES=1", "/usr/bin/sway", "-c", dir_.file("config")});
   // Ready once both of its sockets are there and it answers on the second.
-  const bool ready = eventually([&] {
+  const std::string ready = await(*server_, [&] {
     for (const auto& entry : fs::directory_iterator(dir_.path())) {
       const std::string name = entry.path().filename();
       if (entry.is_socket() && name.rfind("wayland-", 0) == 0) wayland_ = entry.path();
       if (entry.is_socket() && name.rfind("sway-ipc.", 0) == 0) ipc_ = entry.path();
     }
     return !wayland_.empty() && !ipc_.empty() && msg({"-t", "get_version"}).exit_code == 0;
-  }, 120);
-  EXPECT_TRUE(ready) << server_->output();
+  }, "its sockets");
+  EXPECT_EQ(ready, "") << server_->output();
 }
 
 Sway::~Sway() {
@@ -207,6 +213,19 @@ bool eventually(const std::function<bool()>& condition, double seconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+std::string await(Child& child, const std::function<bool()>& condition, const std::string& what, double seconds) {
+  bool ended = false;
+  if (eventually([&] { return condition() || (ended = !child.running()); }, seconds) && !ended) return "";
+  return ended ? "it ended before " + what : "no " + what + " within " + std::to_string(int(seconds)) + " s";
+}
+
+std::string row_name(const std::string& what) {
+  std::string name = what;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
 }
 
 ChildResult tool(const std::vector<std::string>& args, const std::string& display) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ public:
   void signal(int number);
   // What it has written on standard output so far.
   std::string output() const;
+  // False once it has ended (it is then reaped; wait() still reports how).
+  bool running();
   // Waits for the end; a child that outlives the timeout is killed and
   // reported as timed out.
   ChildResult wait();
@@ -71,6 +74,14 @@ private:
 
 // Waits for `condition`, polling; false if it does not come within `seconds`.
 bool eventually(const std::function<bool()>& condition, double seconds = 300);
+
+// Waits for `condition` while `child` runs: empty once it holds, else why
+// not: the child ended first, or `seconds` passed.
+std::string await(Child& child, const std::function<bool()>& condition, const std::string& what,
+                  double seconds = 120);
+
+// A row's description as a test name: letters and digits, the rest '_'.
+std::string row_name(const std::string& what);
 
 // An X server of the test's own, so that the keys, clicks and close requests
 // it sends reach nothing else and nothing else takes its focus.
@@ -136,6 +147,7 @@ struct ProgramRow {
 
 // Runs one row in a directory of its own and checks what it promises.
 void run_row(const ProgramRow& row);
+inline void PrintTo(const ProgramRow& row, std::ostream* out) { *out << row.what; }
 
 struct Image {
   int width = 0, height = 0;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <regex>
+#include <tuple>
 
 #include "core/frame_loop.h"
 #include "core/y4m.h"
@@ -29,16 +31,20 @@ std::vector<std::string> one_frame(const std::vector<std::string>& args) { retur
 // Standard output a pipe that nobody reads.
 constexpr const char* kBrokenStdout =
     "p=$(mktemp -u) && mkfifo \"$p\" && exec 3<>\"$p\" 4>\"$p\" 3<&- && rm \"$p\" && exec \"$@\" >&4";
+// Shell waits for the program started as $ovu: `await COMMAND` until it succeeds, or fails saying why once the
+// program has ended or a minute has passed; `shown` sets $id to its visible window.
+const std::string kAwait =
+    "await() { for i in $(seq 600); do \"$@\" && return; kill -0 $ovu 2>/dev/null || { echo \"ended before: $*\" >&2; "
+    "return 1; }; sleep 0.1; done; echo \"not within a minute: $*\" >&2; return 1; }; "
+    "shown() { id=$(xdotool search --onlyvisible --name '^ovu$' | head -n 1) && [ -n \"$id\" ]; }; ";
 // Destroyed from outside while it runs, on an X server of the row's own.
-constexpr const char* kDestroyWindow =
-    "\"$@\" & ovu=$!; xdotool search --sync --name '^ovu$' windowclose >/dev/null; wait $ovu";
+const std::string kDestroyWindow = kAwait + "\"$@\" & ovu=$!; await shown && xdotool windowclose $id || kill -KILL $ovu; wait $ovu";
 // On a session bus of its own, watched: its traffic in "$0.bus", marked so that nothing sent is missed.
 constexpr const char* kOnSessionBus =
     "dbus-monitor --session >\"$0.bus\" 2>&1 & m=$!; "
-    "until grep -q member=Ready \"$0.bus\"; do dbus-send --session --type=signal / ovu.Test.Ready; sleep 0.1; done; "
-    "\"$@\"; code=$?; "
-    "until grep -q member=End \"$0.bus\"; do dbus-send --session --type=signal / ovu.Test.End; sleep 0.1; done; "
-    "kill $m; exit $code";
+    "mark() { for i in $(seq 600); do grep -q member=$1 \"$0.bus\" && return; "
+    "dbus-send --session --type=signal / ovu.Test.$1; sleep 0.1; done; echo \"the bus monitor missed $1\" >&2; exit 1; }; "
+    "mark Ready; \"$@\"; code=$?; mark End; kill $m; exit $code";
 // A host's window of the X11 helper's, drawn into.
 std::string in_host_window(const std::string& kind = "") {
   return "exec 3< <(\"$X11_HELPER\" host 64x48 " + kind + " 2>/dev/null); read -r id <&3; exec \"$@\" --window-id \"$id\"";
@@ -97,18 +103,17 @@ constexpr const char* kThreeIntervals =
 // The plain demo, its window unmapped for 3 s and mapped again: its CPU time
 // (clock ticks, user + system) while unmapped in "$0.cpu", then SIGTERM. It
 // must draw before and after: its CPU time grows, within a bound, else it is killed.
-constexpr const char* kUnmapped =
-    "cpu() { awk '{ print $14 + $15 }' /proc/$ovu/stat; }; "
-    "draws() { from=$(cpu); for i in $(seq 1000); do [ $(cpu) -ge $((from + 10)) ] && return; sleep 0.05; done; false; }; "
-    "\"$@\" & ovu=$!; id=$(xdotool search --sync --name '^ovu$'); draws || kill -KILL $ovu; "
-    "xdotool windowunmap --sync $id; before=$(cpu); sleep 3; echo $(($(cpu) - before)) >\"$0.cpu\"; "
-    "xdotool windowmap --sync $id; draws || kill -KILL $ovu; kill -TERM $ovu; wait $ovu";
+const std::string kUnmapped = kAwait +
+    "cpu() { awk '{ print $14 + $15 }' /proc/$ovu/stat; }; grown() { [ \"$(cpu)\" -ge $1 ]; }; "
+    "draws() { await grown $(($(cpu) + 10)); }; "
+    "\"$@\" & ovu=$!; await shown && draws || kill -KILL $ovu; "
+    "xdotool windowunmap $id; before=$(cpu); sleep 3; echo $(($(cpu) - before)) >\"$0.cpu\"; "
+    "xdotool windowmap $id; draws || kill -KILL $ovu; kill -TERM $ovu; wait $ovu";
 
 // A click and a drag sent to a run with --interactive and to one without; then the first's journal
 // replayed, and the run without input, both without a display.
-constexpr const char* kClicksReplayed =
-    "send() { for i in $(seq 100); do id=$(xdotool search --onlyvisible --name '^ovu$') && break; sleep 0.1; done; "
-    "xdotool mousemove --window $id 80 60 click 1 sleep 0.3 mousemove --window $id 20 100 mousedown 1 $(for x in 40 60 "
+const std::string kClicksReplayed = kAwait +
+    "send() { await shown || return; xdotool mousemove --window $id 80 60 click 1 sleep 0.3 mousemove --window $id 20 100 mousedown 1 $(for x in 40 60 "
     "80 100 120 140; do echo sleep 0.1 mousemove --window $id $x 90; done) mouseup 1 $(for x in 20 60 100 140; do "
     "echo sleep 0.1 mousemove --window $id $x 110; done); }; "
     "\"$@\" --interactive --record-input live.txt --dump-water live.bin --record live.y4m & ovu=$!; send; wait $ovu && "
@@ -121,25 +126,30 @@ constexpr const char* kReplayedAlike =
     "cmp live.bin replay.bin && cmp live.y4m replay.y4m && cmp plain.bin clicked.bin && ! cmp -s live.bin plain.bin && "
     "grep -q ' 5[01] 50$' live.txt && awk 'NR > 1 { if ($1 <= last) exit 1; last = $1; n++ } END { exit n < 3 || n > 8 }' live.txt";
 
-// Twice, the second time without any display, to files that must be equal.
-constexpr const char* kRecordTwice =
-    "\"$@\" --record a.y4m --screenshot a.png && env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" --record b.y4m && cmp a.y4m b.y4m";
+// In 4:4:4 and in 4:2:0; then without any display, to standard output, with the screenshot: the same bytes.
+constexpr const char* kRecordThrice =
+    "\"$@\" --record a.y4m --screenshot a.png && \"$@\" --record c.y4m --record-format 420 && "
+    "env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" --record - --screenshot b.png >b.y4m && cmp a.y4m b.y4m && cmp a.png b.png";
 
 // 30 frames of 320 x 240: the header, a FRAME line before each frame, and
 // the last frame the screenshot's picture, top row first (the conversion
 // itself has its own test).
 void record_matches_screenshot(const TempDir& dir, const ChildResult&) {
-  const std::string y4m = test::read_file(dir.file("a.y4m"));
-  const std::string header = "YUV4MPEG2 W320 H240 F125:2 Ip A1:1 C444 XCOLORRANGE=FULL\n";
-  const std::size_t planes = 3 * 320 * 240, frame = 6 + planes;
-  ASSERT_EQ(y4m.size(), header.size() + 30 * frame);
-  EXPECT_EQ(y4m.substr(0, header.size()), header);
-  for (std::size_t n = 0; n < 30; ++n) EXPECT_EQ(y4m.substr(header.size() + n * frame, 6), "FRAME\n") << n;
   const test::Image shot = test::read_png(dir.file("a.png"));
-  ASSERT_EQ(shot.rgb.size(), planes);
-  std::string expected(planes, '\0');
-  rgb_to_ycbcr(shot.rgb.data(), 320, 240, ChromaLayout::Full, reinterpret_cast<std::uint8_t*>(expected.data()));
-  EXPECT_TRUE(y4m.substr(y4m.size() - planes) == expected);
+  ASSERT_EQ(shot.rgb.size(), 3u * 320 * 240);
+  for (const auto& [file, layout, tag] : {std::tuple{"a.y4m", ChromaLayout::Full, "C444"},
+                                          std::tuple{"c.y4m", ChromaLayout::Half, "C420jpeg"}}) {
+    SCOPED_TRACE(file);
+    const std::string y4m = test::read_file(dir.file(file));
+    const std::string header = "YUV4MPEG2 W320 H240 F125:2 Ip A1:1 " + std::string(tag) + " XCOLORRANGE=FULL\n";
+    const std::size_t planes = y4m_planes_size(320, 240, layout), frame = 6 + planes;
+    ASSERT_EQ(y4m.size(), header.size() + 30 * frame);
+    EXPECT_EQ(y4m.substr(0, header.size()), header);
+    for (std::size_t n = 0; n < 30; ++n) EXPECT_EQ(y4m.substr(header.size() + n * frame, 6), "FRAME\n") << n;
+    std::string expected(planes, '\0');
+    rgb_to_ycbcr(shot.rgb.data(), 320, 240, layout, reinterpret_cast<std::uint8_t*>(expected.data()));
+    EXPECT_TRUE(y4m.substr(y4m.size() - planes) == expected);
+  }
 }
 
 void paused_between_frames(const TempDir&, const ChildResult& r) {
@@ -148,12 +158,11 @@ void paused_between_frames(const TempDir&, const ChildResult& r) {
   EXPECT_GE(seconds, 0.8);  // four pauses of 200 ms, or four intervals at 5 fps, between five frames
 }
 
-TEST(Program, EachWayOfRunningItEndsAsItShould) {
-  const test::XServer no_glx("320x240x24", false);
+std::vector<ProgramRow> program_rows() {
   const std::string no_window = "Runtime error   1 at 00D10001\n", usage = "\nusage: ovu";
   const std::string x11_helper = std::string("X11_HELPER=") + OVU_X11_HELPER;
   // clang-format off
-  const ProgramRow rows[] = {
+  std::vector<ProgramRow> rows = {
       // Bit 6 of the control word is reserved and may read back as 1.
       {"verbose", {"/bin/bash", "-c", kThreeIntervals, "bash", "{ovu}", "--windowed", "160x120", "--frames", "1",
        "--verbose"}, 0, "1\n0\n1\n", "window: 160 x 120\nfpu: control word 0x13"},
@@ -161,7 +170,8 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
       {"version", {"--version"}, 0, "ovu *", "", kNoDisplay},
       {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},
       {"no display", one_frame({}), 1, no_window, "ovu: sdl: ", kNoDisplay},
-      {"no GLX", one_frame({}), 1, no_window, "GLX", {no_glx.env()}},
+      {"no GLX", {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 320x240x24 -extension GLX -noreset", "{ovu}", "--windowed",
+       "64x48", "--frames", "1"}, 1, no_window, "GLX"},
       {"wallpaper without Wayland", {"--wallpaper"}, 1, no_window,
        "ovu: wayland: --wallpaper needs a Wayland compositor, and WAYLAND_DISPLAY is not set (on X11, --root", kNoDisplay},
       {"no such host window", {"--window-id", "0x7ffffff", "--frames", "1"}, 1, no_window, "0x7ffffff"},
@@ -220,7 +230,7 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "ovu: bmp: cannot read 'CHRMWARP.bmp': file is too short\n", {}, kInstall + std::string(" echo >CHRMWARP.bmp")},
       {"installed, one in neither", kInstalled, 2, "Runtime error   2 at 00B10011\n",
        "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {}, kInstall + std::string(" rm share/ovu/vo.bmp")},
-      {"record, and again without a display", {"/bin/sh", "-c", kRecordTwice, "sh", "{ovu}", "--windowed", "320x240",
+      {"record in both layouts, and again without a display", {"/bin/sh", "-c", kRecordThrice, "sh", "{ovu}", "--windowed", "320x240",
        "--frames", "30", "--fixed-step", "16"}, 0, "", "", {}, "", "", record_matches_screenshot},
       {"record to a pipe that closes", {"/bin/bash", "-c", "set -o pipefail; \"$@\" | head -c 50000 >/dev/null", "bash",
        "{ovu}", "--windowed", "64x48", "--frames", "100", "--record", "-"}, 32, "", "record: cannot write '-': Broken pipe"},
@@ -230,7 +240,7 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
       {"progress on a terminal", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5\" /dev/null", "{ovu}"},
        0, "\rframe 1 of 5, *", "", {}, "", "", [](const TempDir&, const ChildResult& r) {
-         EXPECT_NE(r.out.find("\rframe 5 of 5, "), std::string::npos) << r.out; }},
+         EXPECT_TRUE(std::regex_search(r.out, std::regex("\rframe 5 of 5, [0-9]+\\.[0-9] fps, 0 s left  \r\n$"))) << r.out; }},
       {"no progress with --quiet", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --quiet\" /dev/null",
        "{ovu}"}, 0, "", ""},
       {"delay", {"--windowed", "160x120", "--frames", "5", "--delay", "200000", "--fps"}, 0, "", "fps: 5 frames", {},
@@ -251,8 +261,13 @@ TEST(Program, EachWayOfRunningItEndsAsItShould) {
        "printf 'ovu input journal 1\\n30 8 8\\n31 8 8\\n' >j", "", [](auto&, auto& r) { EXPECT_EQ(r.err.find("usage"), r.err.npos); }},
   };
   // clang-format on
-  for (const ProgramRow& row : rows) test::run_row(row);
+  return rows;
 }
+
+class Program : public testing::TestWithParam<ProgramRow> {};
+TEST_P(Program, EndsAsItShould) { test::run_row(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(EachWayOfRunningIt, Program, testing::ValuesIn(program_rows()),
+                         [](const auto& row) { return test::row_name(row.param.what); });
 
 }  // namespace
 }  // namespace ovu

@@ -74,18 +74,20 @@ TEST(Wayland, TheWallpaperIsUnderWindowsOnEveryOutputAndOutlivesOne) {
   test::Child wallpaper(test::program({"--wallpaper"}), test::program_options("", sway.env()));
   test::Child window(test::program({"--windowed", "100x80"}), test::program_options("", sway.env()));
   // The window's border, centred on the first output, over the water and sky.
-  EXPECT_TRUE(test::eventually([&] {
+  EXPECT_EQ(test::await(wallpaper, [&] {
     const Image image = grab(sway, "HEADLESS-1", dir);
     return shows_scene(image, 320, 240) && std::vector<std::uint8_t>(image.at(160, 74), image.at(160, 74) + 3) ==
                                               std::vector<std::uint8_t>{255, 0, 255};
-  }, 120)) << "no wallpaper, or it hides the window";
+  }, "the wallpaper under the window"), "");
   // An output that comes later gets it too.
   ASSERT_EQ(sway.msg({"create_output"}).exit_code, 0);
-  EXPECT_TRUE(test::eventually([&] { return shows_scene(grab(sway, "HEADLESS-2", dir), 200, 150); }, 120));
+  EXPECT_EQ(test::await(wallpaper, [&] { return shows_scene(grab(sway, "HEADLESS-2", dir), 200, 150); }, "the new output"),
+            "");
   ASSERT_EQ(sway.msg({"output", "HEADLESS-2", "disable"}).exit_code, 0);
   // Still drawing on the first: the water moves.
   const Image before = grab(sway, "HEADLESS-1", dir);
-  EXPECT_TRUE(test::eventually([&] { return grab(sway, "HEADLESS-1", dir).rgb != before.rgb; }, 120));
+  EXPECT_EQ(test::await(wallpaper, [&] { return grab(sway, "HEADLESS-1", dir).rgb != before.rgb; }, "a moving picture"),
+            "");
   wallpaper.signal(SIGTERM);
   const test::ChildResult r = wallpaper.wait();
   EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -97,7 +99,8 @@ TEST(Wayland, AWallpaperThatNoOutputShowsWaits) {
   test::TempDir dir;
   auto window = std::make_unique<test::Child>(test::program({"--windowed", "100x80"}),
                                               test::program_options("", sway.env()));
-  ASSERT_TRUE(test::eventually([&] { return sway.msg({"[title=^ovu$]", "fullscreen", "enable"}).exit_code == 0; }, 120));
+  ASSERT_EQ(test::await(*window, [&] { return sway.msg({"[title=^ovu$]", "fullscreen", "enable"}).exit_code == 0; },
+                        "its window"), "");
   // Under the fullscreen window from the start: at most its first frame, then
   // under 0.15 s of CPU in 3 s, and not one frame more, --frames or not.
   test::Child wallpaper(test::program({"--wallpaper", "--frames", "60", "--dump-water", dir.file("w.bin")}),
@@ -107,7 +110,7 @@ TEST(Wayland, AWallpaperThatNoOutputShowsWaits) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     return cpu_ticks(wallpaper.pid()) - before;
   };
-  ASSERT_TRUE(test::eventually([&] { return still(500) == 0; }, 120)) << "it never settled";  // started and drawn
+  ASSERT_EQ(test::await(wallpaper, [&] { return still(500) == 0; }, "a settled wallpaper"), "");  // started and drawn
   const long covered = cpu_ticks(wallpaper.pid());
   std::this_thread::sleep_for(std::chrono::seconds(3));
   EXPECT_LT(cpu_ticks(wallpaper.pid()) - covered, 15);

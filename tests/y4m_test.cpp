@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <tuple>
 
 namespace ovu {
@@ -29,16 +31,29 @@ TEST(Y4m, KnownColoursConvertAsTheBt709FullRangeFormulasRound) {
               std::make_tuple(+cases[i].y, +cases[i].cb, +cases[i].cr)) << i;
 }
 
-// 3 x 2: red green blue over white black yellow. The left block's mean is
-// (127.5, 127.5, 63.75): Cb 96.125, Cr 130.92; the right one, blue and yellow
-// alone at the odd edge, is grey 127.5: 128 and 128.
+// 5 x 3, every pixel a different colour, so each position of a block counts:
+// the luma as 4:4:4 has it, and each block's chroma that of the mean colour
+// of the pixels it has (a pair at the odd right and bottom edges, one in
+// the corner), worked out in floating point and rounded half up.
 TEST(Y4m, HalfChromaIsTheBlocksMeanColourAndAnOddEdgeAveragesWhatItHas) {
-  const std::uint8_t rgb[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 255, 255, 0};
-  std::uint8_t planes[10] = {};
-  ASSERT_EQ(y4m_planes_size(3, 2, ChromaLayout::Half), sizeof planes);
-  rgb_to_ycbcr(rgb, 3, 2, ChromaLayout::Half, planes);
-  const std::uint8_t expected[] = {54, 182, 18, 255, 0, 237, 96, 128, 131, 128};
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(planes[i], expected[i]) << i;
+  constexpr int w = 5, h = 3, bw = 3, bh = 2;
+  std::uint8_t rgb[3 * w * h], full[3 * w * h], half[w * h + 2 * bw * bh];
+  for (int i = 0; i < 3 * w * h; ++i) rgb[i] = static_cast<std::uint8_t>(i * 97 % 251);
+  ASSERT_EQ(y4m_planes_size(w, h, ChromaLayout::Half), sizeof half);
+  rgb_to_ycbcr(rgb, w, h, ChromaLayout::Full, full);
+  rgb_to_ycbcr(rgb, w, h, ChromaLayout::Half, half);
+  for (int i = 0; i < w * h; ++i) EXPECT_EQ(half[i], full[i]) << "luma " << i;
+  for (int by = 0; by < bh; ++by)
+    for (int bx = 0; bx < bw; ++bx) {
+      double mean[3] = {}, n = 0;
+      for (int y = 2 * by; y < std::min(2 * by + 2, h); ++y)
+        for (int x = 2 * bx; x < std::min(2 * bx + 2, w); ++x, ++n)
+          for (int c = 0; c < 3; ++c) mean[c] += rgb[3 * (y * w + x) + c];
+      const double r = mean[0] / n, g = mean[1] / n, b = mean[2] / n, luma = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+      const int k = by * bw + bx;
+      EXPECT_EQ(half[w * h + k], std::floor(128.5 + (b - luma) / 1.8556)) << "Cb of block " << k;
+      EXPECT_EQ(half[w * h + bw * bh + k], std::floor(128.5 + (r - luma) / 1.5748)) << "Cr of block " << k;
+    }
 }
 
 TEST(Y4m, HeaderSaysSizeRateAndLayoutAndTheRateFollowsTheVirtualClock) {
