@@ -56,6 +56,16 @@ TEST(Y4m, HalfChromaIsTheBlocksMeanColourAndAnOddEdgeAveragesWhatItHas) {
     }
 }
 
+// A window that changed size: 3 x 2 into 2 x 3 is cut on the right and padded below, 2 x 1 into 3 x 2 padded.
+TEST(Y4m, AnotherSizeIsCutOrPaddedWithBlackAtTheTopLeft) {
+  std::vector<std::uint8_t> rgb(18), out;
+  for (std::uint8_t i = 0; i < 18; ++i) rgb[i] = static_cast<std::uint8_t>(i + 1);
+  fit_rgb(rgb.data(), 3, 2, 2, 3, out);
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 10, 11, 12, 13, 14, 15, 0, 0, 0, 0, 0, 0}));
+  fit_rgb(rgb.data(), 2, 1, 3, 2, out);
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST(Y4m, HeaderSaysSizeRateAndLayoutAndTheRateFollowsTheVirtualClock) {
   EXPECT_EQ(y4m_header(320, 240, record_frame_rate({16}, 0), ChromaLayout::Full),
             "YUV4MPEG2 W320 H240 F125:2 Ip A1:1 C444 XCOLORRANGE=FULL\n");

@@ -41,11 +41,7 @@ void Recorder::frame(int width, int height) {
   const std::vector<std::uint8_t> picture = read_back_buffer(std::max(width, 0), std::max(height, 0));
   const std::uint8_t* rgb = picture.data();
   if (width != width_ || height != height_) {
-    fitted_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 3, 0);
-    const auto row = static_cast<std::size_t>(std::clamp(width, 0, width_)) * 3;
-    for (int y = 0; row > 0 && y < std::min(height, height_); ++y)
-      std::memcpy(&fitted_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) * 3],
-                  &picture[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3], row);
+    fit_rgb(picture.data(), width, height, width_, height_, fitted_);
     rgb = fitted_.data();
   }
   rgb_to_ycbcr(rgb, width_, height_, layout_, frame_.data() + sizeof kY4mFrameLine - 1);

@@ -34,6 +34,11 @@ inline constexpr char kY4mFrameLine[] = "FRAME\n";
 // The bytes of one frame's planes, the FRAME line not included.
 std::size_t y4m_planes_size(int width, int height, ChromaLayout layout);
 
+// A picture of `width` x `height` RGB pixels at the top left of one of
+// `to_width` x `to_height`, cut where it is larger and padded with black
+// where it is smaller: a film keeps one size when the window changes its.
+void fit_rgb(const std::uint8_t* rgb, int width, int height, int to_width, int to_height, std::vector<std::uint8_t>& out);
+
 // RGB rows, top first, to the Y plane, then Cb, then Cr (y4m_planes_size bytes).
 void rgb_to_ycbcr(const std::uint8_t* rgb, int width, int height, ChromaLayout layout, std::uint8_t* planes);
 
