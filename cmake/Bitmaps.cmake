@@ -1,0 +1,48 @@
+# The `bitmaps` and `icons` targets, which draw the three bitmaps the demo
+# loads and its icon into the build directory. In a cross build the generator
+# is built with the build host's own compiler, in a build of tools/ of its own,
+# and run there: its output is data, not part of the target program.
+if(CMAKE_CROSSCOMPILING)
+  include(ExternalProject)
+  set(make_bitmaps ${CMAKE_BINARY_DIR}/host/make_bitmaps)
+  # Only the build type goes across: none of the target's toolchain does.
+  # Built always, so that the host build sees the generator's sources change;
+  # it relinks, and so redraws, only when they do.
+  ExternalProject_Add(host_tools
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}/tools
+    BINARY_DIR ${CMAKE_BINARY_DIR}/host
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ""
+    BUILD_BYPRODUCTS ${make_bitmaps})
+  set(make_bitmaps_depends host_tools ${make_bitmaps})
+else()
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tools ${CMAKE_BINARY_DIR}/tools)
+  set(make_bitmaps $<TARGET_FILE:make_bitmaps>)
+  set(make_bitmaps_depends make_bitmaps)
+endif()
+
+set(OVU_BITMAPS
+  ${CMAKE_BINARY_DIR}/CHRMWARP.bmp
+  ${CMAKE_BINARY_DIR}/vo.bmp
+  ${CMAKE_BINARY_DIR}/vomask.bmp)
+add_custom_command(
+  OUTPUT ${OVU_BITMAPS}
+  COMMAND ${make_bitmaps} ${CMAKE_BINARY_DIR}
+  DEPENDS ${make_bitmaps_depends}
+  COMMENT "Drawing CHRMWARP.bmp, vo.bmp and vomask.bmp"
+  VERBATIM)
+add_custom_target(bitmaps ALL DEPENDS ${OVU_BITMAPS})
+
+# The icon: ovu.ico for the Windows resources, PNGs for the Linux icon theme.
+set(OVU_ICONS ${CMAKE_BINARY_DIR}/ovu.ico)
+foreach(size 48 64 128 256)
+  list(APPEND OVU_ICONS ${CMAKE_BINARY_DIR}/ovu-${size}.png)
+endforeach()
+add_custom_command(
+  OUTPUT ${OVU_ICONS}
+  COMMAND ${make_bitmaps} --icons ${CMAKE_BINARY_DIR}
+  DEPENDS ${make_bitmaps_depends}
+  COMMENT "Drawing the icon"
+  VERBATIM)
+add_custom_target(icons ALL DEPENDS ${OVU_ICONS})
