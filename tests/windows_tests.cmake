@@ -7,8 +7,7 @@
 # are the build host's.
 set(OVU_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's sources, built for the Windows tests")
 if(NOT EXISTS ${OVU_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
-  message(FATAL_ERROR "GoogleTest's sources were not found in ${OVU_GOOGLETEST_SOURCE_DIR}: "
-                      "install googletest, set OVU_GOOGLETEST_SOURCE_DIR, or configure with -DBUILD_TESTING=OFF")
+  message(FATAL_ERROR "No GoogleTest sources in ${OVU_GOOGLETEST_SOURCE_DIR}: install googletest or set OVU_GOOGLETEST_SOURCE_DIR")
 endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
