@@ -4,14 +4,19 @@
 # and run there: its output is data, not part of the target program.
 if(CMAKE_CROSSCOMPILING)
   include(ExternalProject)
+  find_program(OVU_HOST_CXX NAMES c++ g++ clang++ NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT OVU_HOST_CXX)
+    message(FATAL_ERROR "No host C++ compiler for the bitmap generator: install g++ (build-essential)")
+  endif()
   set(make_bitmaps ${CMAKE_BINARY_DIR}/host/make_bitmaps)
-  # Only the build type goes across: none of the target's toolchain does.
+  # The host's compiler, named, and the build type go across; nothing of the
+  # target's toolchain does, nor a compiler from the environment.
   # Built always, so that the host build sees the generator's sources change;
   # it relinks, and so redraws, only when they do.
   ExternalProject_Add(host_tools
     SOURCE_DIR ${CMAKE_SOURCE_DIR}/tools
     BINARY_DIR ${CMAKE_BINARY_DIR}/host
-    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${OVU_HOST_CXX}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${make_bitmaps})
