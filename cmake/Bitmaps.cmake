@@ -40,8 +40,9 @@ add_custom_command(
 add_custom_target(bitmaps ALL DEPENDS ${OVU_BITMAPS})
 
 # The icon: ovu.ico for the Windows resources, PNGs for the Linux icon theme.
+set(OVU_ICON_SIZES 48 64 128 256)
 set(OVU_ICONS ${CMAKE_BINARY_DIR}/ovu.ico)
-foreach(size 48 64 128 256)
+foreach(size ${OVU_ICON_SIZES})
   list(APPEND OVU_ICONS ${CMAKE_BINARY_DIR}/ovu-${size}.png)
 endforeach()
 add_custom_command(

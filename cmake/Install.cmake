@@ -79,7 +79,7 @@ install(FILES ${dist}/ovu-screensaver.desktop DESTINATION ${CMAKE_INSTALL_DATADI
 install(FILES ${dist}/ovu.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 # The icon both desktop entries name, in the theme every desktop falls back to,
 # and the description software centres show, named by its AppStream id.
-foreach(size 48 64 128 256)
+foreach(size ${OVU_ICON_SIZES})
   install(FILES ${CMAKE_BINARY_DIR}/ovu-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME ovu.png)
 endforeach()
