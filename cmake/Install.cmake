@@ -11,11 +11,6 @@ if(EMSCRIPTEN)
   return()
 endif()
 
-set(OVU_BITMAP_FILES
-  ${CMAKE_BINARY_DIR}/CHRMWARP.bmp
-  ${CMAKE_BINARY_DIR}/vo.bmp
-  ${CMAKE_BINARY_DIR}/vomask.bmp)
-
 if(WIN32)
   # One folder holds everything: ovu.scr reads the bitmaps from its own
   # folder. CPack zips it as ovu-VERSION-win64.zip or ovu-VERSION-win32.zip.
@@ -36,7 +31,7 @@ if(WIN32)
   configure_file(${CMAKE_SOURCE_DIR}/dist/windows-notices.txt ${CMAKE_BINARY_DIR}/dist/NOTICES.txt
                  @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS ovu ovu_scr RUNTIME DESTINATION .)
-  install(FILES ${OVU_BITMAP_FILES} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt
+  install(FILES ${OVU_BITMAPS} ${CMAKE_BINARY_DIR}/ovu.ico ${CMAKE_BINARY_DIR}/dist/README.txt
                 ${CMAKE_BINARY_DIR}/dist/LICENSE.txt ${CMAKE_BINARY_DIR}/dist/NOTICES.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME ovu)
@@ -59,7 +54,7 @@ file(RELATIVE_PATH ovu_from_xscreensaver_dir /${xscreensaver_dir} /${CMAKE_INSTA
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/dist/libexec)
 file(CREATE_LINK ${ovu_from_xscreensaver_dir} ${CMAKE_BINARY_DIR}/dist/libexec/ovu SYMBOLIC)
 install(FILES ${CMAKE_BINARY_DIR}/dist/libexec/ovu DESTINATION ${xscreensaver_dir})
-install(FILES ${OVU_BITMAP_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/ovu)
+install(FILES ${OVU_BITMAPS} DESTINATION ${CMAKE_INSTALL_DATADIR}/ovu)
 
 set(dist ${CMAKE_BINARY_DIR}/dist)
 # Runs before the install(FILES) below, which take what it wrote.
@@ -84,7 +79,7 @@ install(FILES ${dist}/ovu-screensaver.desktop DESTINATION ${CMAKE_INSTALL_DATADI
 install(FILES ${dist}/ovu.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 # The icon both desktop entries name, in the theme every desktop falls back to,
 # and the description software centres show, named by its AppStream id.
-foreach(size 48 64 128 256)
+foreach(size ${OVU_ICON_SIZES})
   install(FILES ${CMAKE_BINARY_DIR}/ovu-${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME ovu.png)
 endforeach()

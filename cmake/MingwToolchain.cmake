@@ -12,3 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Programs of the build (test discovery, the tests) run under wine, in a
+# prefix of the build's own that wine_run.sh makes on first use.
+cmake_path(SET wine_run NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../tests/wine_run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_run} ${CMAKE_BINARY_DIR}/wine/prefix)

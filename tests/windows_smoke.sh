@@ -75,6 +75,8 @@ folder=$(echo "$work"/unpacked/ovu-*)
   fail "the zip holds: $(ls -R "$work/unpacked")"
 (cd "$folder" && "${run[@]}" ./ovu.exe --frames 5) >"$work/out" 2>&1 ||
   fail "the unpacked ovu.exe exited $?: $(cat "$work/out")"
+# The host's generator drew them: the native build's bytes, redrawn when it changes.
+for bmp in CHRMWARP.bmp vo.bmp vomask.bmp; do cmp -s "$folder/$bmp" "${native%/*}/$bmp" || fail "the zip's $bmp differs"; done
 
 # The settings dialog, driven by the test program as a host: rows of how it
 # is closed with the controls set to fps, title and vsync; what it showed

@@ -1,15 +1,18 @@
 # Tests of the Windows builds, the same list for x86-64 and 32-bit x86. They
-# run on the build host under wine (wine_run.sh is the cross-compiling
+# run on the build host under wine (wine_run.sh, the toolchain's
 # emulator), a display coming from xvfb-run as for the native end-to-end
 # tests. Included by CMakeLists.txt.
 
-# GoogleTest from the googletest package's sources, built for the target.
+# GoogleTest built for the target from its sources: the packaged libraries
+# are the build host's.
+set(OVU_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's sources, built for the Windows tests")
+if(NOT EXISTS ${OVU_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
+  message(FATAL_ERROR "No GoogleTest sources in ${OVU_GOOGLETEST_SOURCE_DIR}: install googletest or set OVU_GOOGLETEST_SOURCE_DIR")
+endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_subdirectory(${OVU_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${CMAKE_BINARY_DIR}/wine/prefix)
 # Discovery runs the test programs, so it waits for ctest rather than the build.
 set(discover DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120)
 
