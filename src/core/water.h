@@ -54,7 +54,6 @@ public:
   void build_normals();
 
   std::uint32_t texture() const { return texture_; }
-  float spacing() const { return spacing_; }
 
   const std::vector<Cell>& cells() const { return cells_; }
   std::vector<Cell>& cells() { return cells_; }
@@ -64,9 +63,6 @@ public:
 
 private:
   std::uint32_t texture_;
-  float stiffness_ = 0.01f;
-  float damping_ = 0.01f;
-  float spacing_ = kSpacing;
   std::vector<Cell> cells_;
   std::vector<Normal> normals_;
 };

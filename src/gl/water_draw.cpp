@@ -19,7 +19,7 @@ constexpr GLint kBallStacks = 20;
 void draw_strips(const Water& water) {
   constexpr int n = Water::kSize;
   const Extended half = Extended(n) / 2;
-  const float spacing = water.spacing();
+  constexpr float spacing = Water::kSpacing;
   const Normal* normals = water.normals().data();
   for (int i = 1; i < n; ++i) {
     glBegin(GL_TRIANGLE_STRIP);
