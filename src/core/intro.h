@@ -30,4 +30,15 @@ using IntroGrid = std::array<IntroStrip, kIntroGrid>;
 
 void intro_grid(float seconds, float wobble, IntroGrid& grid);
 
+// The title as one frame shows it. 1,800 vertices: the caller keeps it off
+// the stack and fills it once a frame.
+struct IntroFrame {
+  bool visible = false;
+  IntroFade fade{};
+  IntroGrid grid{};
+};
+
+// Fade and grid at this moment; from kIntroEnd on only `visible`, false.
+void intro_frame(float seconds, IntroFrame& frame);
+
 }  // namespace ovu

@@ -59,8 +59,8 @@ constexpr Extended kDropAmounts[] = {
 
 }  // namespace
 
-Water::Water(Random& random, std::uint32_t texture)
-    : texture_(texture), cells_(kCellCount, Cell{0, 0}), normals_(kNormalCount, Normal{0, 0, 0}) {
+Water::Water(Random& random)
+    : cells_(kCellCount, Cell{0, 0}), normals_(kNormalCount, Normal{0, 0, 0}) {
   // Border ring included, row-major: the draw order fixes the surface.
   for (Cell& cell : cells_) {
     const Extended d = random.next(kHeightDrawRange);
