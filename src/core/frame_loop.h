@@ -52,8 +52,9 @@ struct FrameView {
 };
 
 // The pure parts of a frame, called in the frame's order: tick (clocks),
-// drop (the drop decision and a person's drops), then, after the frame is
-// drawn, step. The program draws, flushes, captures and swaps in between.
+// drop (the drop decision, a person's drops, the normals), then, after the
+// frame is drawn, step. The program draws, flushes, captures and swaps in
+// between.
 class FrameLoop {
 public:
   FrameLoop(Water& water, Random& random) : water_(water), random_(random) {}

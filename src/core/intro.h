@@ -38,7 +38,8 @@ struct IntroFrame {
   IntroGrid grid{};
 };
 
-// Fade and grid at this moment; from kIntroEnd on only `visible`, false.
+// Fade and grid at this moment. From kIntroEnd on it is not visible, and
+// the rest is left as it was.
 void intro_frame(float seconds, IntroFrame& frame);
 
 }  // namespace ovu
