@@ -20,10 +20,8 @@
 #include "core/intro.h"
 #include "core/random.h"
 #include "core/water.h"
-#include "gl/intro_draw.h"
 #include "gl/scene.h"
 #include "gl/texture.h"
-#include "gl/water_draw.h"
 #include "platform/guard.h"
 #include "platform/platform.h"
 #include "platform/stop.h"
@@ -42,18 +40,15 @@ struct Frozen {
   bool intro = true;
   float sway = 0;
   ovu::Water* water = nullptr;
-  std::uint32_t intro_texture = 0;
-  ovu::IntroFade fade{};
-  ovu::IntroGrid grid{};
+  ovu::SceneTextures textures{};
+  ovu::IntroFrame title{};
 };
 
 void send_frame(const Frozen& frozen) {
   if (frozen.clear_only) {
     ovu::clear_frame();
   } else {
-    ovu::begin_frame(frozen.sway);
-    ovu::send_water(*frozen.water);
-    if (frozen.intro) ovu::send_intro(frozen.intro_texture, frozen.fade, frozen.grid);
+    ovu::render_frame(*frozen.water, frozen.title, frozen.textures, frozen.sway);
   }
   ovu::flush_frame();
   ovu::platform_swap();
@@ -71,9 +66,9 @@ bool key_or_close() {
 // The field, camera and title of frame kFrozenFrame of a 16 ms run, with
 // both textures loaded and mipmapped as ovu does.
 void freeze(Frozen& frozen, const std::string& dir, std::unique_ptr<ovu::Water>& water) {
-  const std::uint32_t environment = ovu::load_texture(ovu::data_path(dir, "CHRMWARP.bmp"), ovu::upload_rgb_texture);
+  frozen.textures.environment = ovu::load_texture(ovu::data_path(dir, "CHRMWARP.bmp"), ovu::upload_rgb_texture);
   ovu::Random& random = ovu::process_random();
-  water = std::make_unique<ovu::Water>(random, environment);
+  water = std::make_unique<ovu::Water>(random);
   float frame_clock = 0;
   for (int frame = 0; frame < kFrozenFrame; ++frame) {
     if (random.next(ovu::kDropChance) == 1) ovu::drop_ripple(*water, random);
@@ -83,11 +78,10 @@ void freeze(Frozen& frozen, const std::string& dir, std::unique_ptr<ovu::Water>&
   water->build_normals();
   frozen.sway = ovu::sway_angle(frame_clock);
   frozen.water = water.get();
-  frozen.intro_texture = ovu::load_masked_texture(ovu::data_path(dir, "vo.bmp"), ovu::data_path(dir, "vomask.bmp"),
+  frozen.textures.intro = ovu::load_masked_texture(ovu::data_path(dir, "vo.bmp"), ovu::data_path(dir, "vomask.bmp"),
                                                   ovu::upload_rgba_texture);
   const float seconds = ovu::seconds_from_ms(std::uint64_t{16} * kFrozenFrame);
-  frozen.fade = ovu::intro_fade(seconds);
-  ovu::intro_grid(seconds, frozen.fade.wobble, frozen.grid);
+  if (frozen.intro) ovu::intro_frame(seconds, frozen.title);
 }
 
 int run(int argc, char** argv) {

@@ -24,18 +24,11 @@ namespace {
 
 using ovu::Cell;
 using ovu::FrameLoop;
-using ovu::FrameView;
 using ovu::Random;
 using ovu::Water;
 
 constexpr int kFrames = 5000;
 constexpr float kHeightBound = 40;
-
-struct NoOutput {
-  void render(const FrameView&) {}
-  void flush() {}
-  void swap() {}
-};
 
 struct Outcome {
   float height = 0, velocity = 0;
@@ -47,13 +40,14 @@ Outcome run(const std::function<std::uint32_t(int)>& frame_ms) {
   Random random;
   Water water(random);
   FrameLoop loop(water, random);
-  NoOutput output;
   Outcome outcome;
   std::uint32_t ticks = 0;
   loop.start(ticks);
   for (int n = 1; n <= kFrames; ++n) {
     ticks += frame_ms(n);
-    loop.frame(ticks, output);
+    loop.tick(ticks);
+    loop.drop();
+    loop.step();
     for (const Cell& c : water.cells()) {
       if (!std::isfinite(c.height) || !std::isfinite(c.velocity)) {
         outcome.broke_at = n;

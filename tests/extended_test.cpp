@@ -1,4 +1,5 @@
 #include "core/extended.h"
+#include "core/wave_step.h"
 
 #include <gtest/gtest.h>
 

@@ -147,25 +147,21 @@ TEST(GlStream, SetUpAndEightFramesSendWhatTheSceneIsMadeOf) {
     start.push_back(static_cast<float>(Ext(static_cast<int>((std::uint64_t{state} * 1000) >> 32) - 500) / 1000));
   }
   // The later frames' heights from the core's own frame loop, as each frame draws them.
-  struct Heights {
-    const Water& water;
-    std::vector<std::vector<double>> frames;
-    void render(const FrameView&) { frames.emplace_back(); for (const Cell& c : water.cells()) frames.back().push_back(c.height); }
-    void flush() {}
-    void swap() {}
-  };
   Random random;
   Water core(random);
-  Heights drawn{core, {}};
+  std::vector<std::vector<double>> drawn;
   FrameLoop loop(core, random);
   loop.start(0);
-  for (std::uint32_t n = 1; n <= 8; ++n) loop.frame(1250 * n, drawn);
+  for (std::uint32_t n = 1; n <= 8; loop.step(), ++n) {
+    loop.tick(1250 * n), loop.drop(), drawn.emplace_back();
+    for (const Cell& c : core.cells()) drawn.back().push_back(c.height);
+  }
   float frame_clock = 0;
   for (int n = 1; n <= 8; ++n, frame_clock = static_cast<float>(Ext(frame_clock) + 0.1f)) {
     SCOPED_TRACE("frame " + std::to_string(n));
     const Calls& calls = trace[n];
     const float seconds = 1.25f * static_cast<float>(n);
-    const std::vector<double>& h = n == 1 ? start : drawn.frames[n - 1];
+    const std::vector<double>& h = n == 1 ? start : drawn[n - 1];
     at = 0;
     ASSERT_TRUE(expect(calls, at,
                        Calls{"glClear(GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT)", "glMatrixMode(GL_MODELVIEW)",

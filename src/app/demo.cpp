@@ -19,6 +19,7 @@
 #include "core/frame_loop.h"
 #include "core/frame_pacing.h"
 #include "core/input_journal.h"
+#include "core/intro.h"
 #include "core/random.h"
 #include "core/water.h"
 #include "gl/scene.h"
@@ -59,7 +60,8 @@ struct Demo {
   const Options& options;
   WindowInfo window = {};
   std::unique_ptr<Water> water = {};
-  std::uint32_t intro_texture = 0;
+  SceneTextures textures = {};
+  std::unique_ptr<IntroFrame> title = {};  // 1,800 vertices: off the stack
   PointerWatch pointer = {};
   Recorder recorder = {};
   float shown_sway = 0;                 // the camera of the picture on the screen
@@ -108,50 +110,34 @@ std::int64_t steady_us() {
   return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// What the frame loop draws to, flushes and presents.
-struct GlOutput {
-  Demo& demo;
-  std::uint64_t frame = 0;
-
-  // On each drawable of the frame (a wallpaper's outputs differ in size).
-  void render(const FrameView& view) {
-    int width = demo.window.width, height = demo.window.height;
-    for (int i = 0; platform_select_drawable(i, width, height); ++i) {
-      if (width != demo.window.width || height != demo.window.height) {
-        demo.window.width = width;
-        demo.window.height = height;
-        apply_window_size(width, height);
-      }
-      render_frame(*demo.water, demo.intro_texture, view, demo.options.intro);
+// On each drawable of the frame (a wallpaper's outputs differ in size).
+void draw(Demo& demo, float sway) {
+  int width = demo.window.width, height = demo.window.height;
+  for (int i = 0; platform_select_drawable(i, width, height); ++i) {
+    if (width != demo.window.width || height != demo.window.height) {
+      demo.window.width = width;
+      demo.window.height = height;
+      apply_window_size(width, height);
     }
-    demo.shown_sway = sway_angle(view.frame_clock);
+    render_frame(*demo.water, *demo.title, demo.textures, sway);
   }
+  demo.shown_sway = sway;
+}
 
-  void flush() {
-    flush_frame();
-    demo.recorder.frame(demo.window.width, demo.window.height);
-    ++frame;
-    const bool last = demo.options.frames != 0 && frame == static_cast<std::uint64_t>(demo.options.frames);
-    if (last && !demo.options.screenshot.empty()) save_screenshot();
+// At the size the last frame was drawn at. A minimised window has none:
+// an empty picture must not replace a good one, so that is a stop.
+void save_screenshot(const Demo& demo) {
+  const std::string& path = demo.options.screenshot;
+  const int width = demo.window.width, height = demo.window.height;
+  if (width <= 0 || height <= 0) {
+    const std::string reason = "png: nothing to write to '" + path + "': the window's drawable is " +
+                               std::to_string(width) + " x " + std::to_string(height) + " (minimised?)";
+    fatal_stop(kCodeNoWindow, kWhereScreenshot, reason.c_str());
   }
-
-  void swap() { platform_swap(); }
-
-  // At the size the last frame was drawn at. A minimised window has none:
-  // an empty picture must not replace a good one, so that is a stop.
-  void save_screenshot() {
-    const std::string& path = demo.options.screenshot;
-    const int width = demo.window.width, height = demo.window.height;
-    if (width <= 0 || height <= 0) {
-      const std::string reason = "png: nothing to write to '" + path + "': the window's drawable is " +
-                                 std::to_string(width) + " x " + std::to_string(height) + " (minimised?)";
-      fatal_stop(kCodeNoWindow, kWhereScreenshot, reason.c_str());
-    }
-    const auto png = encode_png(read_back_buffer(width, height), width, height);
-    if (png.empty()) fatal_stop(kCodeOutOfMemory, kWhereScreenshot, "png: cannot encode the picture");
-    write_or_stop(path, png.data(), png.size(), "png", kWhereScreenshot);
-  }
-};
+  const auto png = encode_png(read_back_buffer(width, height), width, height);
+  if (png.empty()) fatal_stop(kCodeOutOfMemory, kWhereScreenshot, "png: cannot encode the picture");
+  write_or_stop(path, png.data(), png.size(), "png", kWhereScreenshot);
+}
 
 // With --frames on a terminal: frames done, frames per second and the time
 // left, on one line that rewrites itself a few times a second.
@@ -217,9 +203,10 @@ void init_scene(Demo& demo) {
   auto find = [&](const char* name) { return find_bitmap(demo.options.data_dir, name, installed); };
   const BitmapFile map = find(kEnvironmentMap), image = find(kIntroImage), mask = find(kIntroMask);
   // The texture first: a missing file stops before the field is allocated.
-  const std::uint32_t environment = load_texture(map.path, upload_rgb_texture, map.hint);
-  demo.water = std::make_unique<Water>(process_random(), environment);
-  demo.intro_texture = load_masked_texture(image.path, mask.path, upload_rgba_texture, image.hint, mask.hint);
+  demo.textures.environment = load_texture(map.path, upload_rgb_texture, map.hint);
+  demo.water = std::make_unique<Water>(process_random());
+  demo.title = std::make_unique<IntroFrame>();
+  demo.textures.intro = load_masked_texture(image.path, mask.path, upload_rgba_texture, image.hint, mask.hint);
 }
 
 // One waiting event; true when it ends the program.
@@ -249,6 +236,14 @@ bool handle_event(Demo& demo, const PlatformEvent& event) {
       return false;
     default: return false;  // system keys and the rest change nothing
   }
+}
+
+// The waiting events, in order; true when one ends the program.
+bool handle_events(Demo& demo) {
+  PlatformEvent event;
+  while (platform_poll(event))
+    if (handle_event(demo, event)) return true;
+  return false;
 }
 
 // The whole journal before the first frame: a bad one is refused, never applied in part.
@@ -314,17 +309,13 @@ int run_demo(const Options& options) {
   loop.start(ticks.start());
   // A person who drops into the water needs to see where.
   if (!hosted(options) && !options.interactive) platform_hide_cursor();
-  GlOutput output{demo};
   Progress progress(options);
 
   const auto started = std::chrono::steady_clock::now();
   FramePacing pacing(options.max_fps);
   pacing.start(steady_us());
   for (;;) {
-    PlatformEvent event;
-    bool ending = false;
-    while (!ending && platform_poll(event)) ending = handle_event(demo, event);
-    if (ending) break;
+    if (handle_events(demo)) break;
     // An unseen window draws nothing. The clocks go on, so the first frame back
     // takes one long (clamped) step, and its interval starts afresh.
     if (!batch(options) && platform_unseen()) {
@@ -332,10 +323,21 @@ int run_demo(const Options& options) {
       pacing.start(steady_us());
       continue;
     }
-    loop.frame(ticks.next(), output, input_drops(demo, loop.frames() + 1));
-    progress.update(loop.frames());
-    if (options.frames != 0 && loop.frames() == static_cast<std::uint64_t>(options.frames)) break;
-    // The hosts' pause, then whatever is left of the frame's interval.
+    // One frame. The model is worked out before the drawing and stepped
+    // after it, so the picture shows the field with this frame's drops.
+    const FrameView view = loop.tick(ticks.next());  // its number and clocks
+    loop.drop(input_drops(demo, view.number));       // the random drop, a person's, then the normals
+    if (options.intro) intro_frame(view.seconds, *demo.title);
+    draw(demo, sway_angle(view.frame_clock));
+    flush_frame();
+    demo.recorder.frame(demo.window.width, demo.window.height);
+    const bool last = options.frames != 0 && view.number == static_cast<std::uint64_t>(options.frames);
+    if (last && !options.screenshot.empty()) save_screenshot(demo);
+    loop.step();  // the water over the frame's time, and the frame clock
+    platform_swap();
+    progress.update(view.number);
+    if (last) break;
+    // Pacing: the hosts' pause, then whatever is left of the frame's interval.
     pause(options.delay_us);
     pause(pacing.wait_after_frame(steady_us()));
   }

@@ -43,15 +43,18 @@ float seconds_from_ms(std::uint64_t elapsed_ms);
 float step_between(float previous_seconds, float seconds);
 float advance_frame_clock(float frame_clock);
 
+// What one frame is drawn at: its number (from 1), the wall clock and the
+// frame clock the camera sways by.
 struct FrameView {
+  std::uint64_t number;
   float seconds;
   float frame_clock;
 };
 
-// The order of one frame: clocks, drop decision, a person's drops, drawing,
-// flush, one simulation step, frame clock, swap. `Output` provides
-// render(FrameView), flush() and swap(); the program passes GL and the
-// window, tests a recorder.
+// The pure parts of a frame, called in the frame's order: tick (clocks),
+// drop (the drop decision, a person's drops, the normals), then, after the
+// frame is drawn, step. The program draws, flushes, captures and swaps in
+// between.
 class FrameLoop {
 public:
   FrameLoop(Water& water, Random& random) : water_(water), random_(random) {}
@@ -64,19 +67,26 @@ public:
     frame_clock_ = 0;
   }
 
-  template <class Output>
-  void frame(std::uint32_t ticks, Output& output, const std::vector<DropSite>& input = {}) {
+  // The next frame's number and clocks.
+  FrameView tick(std::uint32_t ticks) {
     previous_seconds_ = seconds_;
     seconds_ = seconds_from_ms(clock_.advance(ticks));
+    return FrameView{++frames_, seconds_, frame_clock_};
+  }
+
+  // One frame in ten a random drop, then a person's drops, then the normals
+  // of the field as this frame shows it.
+  void drop(const std::vector<DropSite>& input = {}) {
     if (random_.next(kDropChance) == 1) drop_ripple(water_, random_);
     // Input draws nothing, so the random drops of a run are the same with it or without.
     for (const DropSite& site : input) drop_at(water_, site);
-    output.render(FrameView{seconds_, frame_clock_});
-    output.flush();
+    water_.build_normals();
+  }
+
+  // After the drawing: the water over the frame's time, and the frame clock.
+  void step() {
     water_.update(step_between(previous_seconds_, seconds_));
     frame_clock_ = advance_frame_clock(frame_clock_);
-    output.swap();
-    ++frames_;
   }
 
   float seconds() const { return seconds_; }

@@ -69,4 +69,11 @@ void intro_grid(float seconds, float wobble, IntroGrid& grid) {
   }
 }
 
+void intro_frame(float seconds, IntroFrame& frame) {
+  frame.visible = intro_visible(seconds);
+  if (!frame.visible) return;
+  frame.fade = intro_fade(seconds);
+  intro_grid(seconds, frame.fade.wobble, frame.grid);
+}
+
 }  // namespace ovu

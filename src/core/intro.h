@@ -30,4 +30,16 @@ using IntroGrid = std::array<IntroStrip, kIntroGrid>;
 
 void intro_grid(float seconds, float wobble, IntroGrid& grid);
 
+// The title as one frame shows it. 1,800 vertices: the caller keeps it off
+// the stack and fills it once a frame.
+struct IntroFrame {
+  bool visible = false;
+  IntroFade fade{};
+  IntroGrid grid{};
+};
+
+// Fade and grid at this moment. From kIntroEnd on it is not visible, and
+// the rest is left as it was.
+void intro_frame(float seconds, IntroFrame& frame);
+
 }  // namespace ovu

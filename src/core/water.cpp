@@ -6,6 +6,7 @@
 
 #include "core/extended.h"
 #include "core/numeric.h"
+#include "core/wave_step.h"
 
 namespace ovu {
 
@@ -58,8 +59,8 @@ constexpr Extended kDropAmounts[] = {
 
 }  // namespace
 
-Water::Water(Random& random, std::uint32_t texture)
-    : texture_(texture), cells_(kCellCount, Cell{0, 0}), normals_(kNormalCount, Normal{0, 0, 0}) {
+Water::Water(Random& random)
+    : cells_(kCellCount, Cell{0, 0}), normals_(kNormalCount, Normal{0, 0, 0}) {
   // Border ring included, row-major: the draw order fixes the surface.
   for (Cell& cell : cells_) {
     const Extended d = random.next(kHeightDrawRange);
@@ -77,7 +78,7 @@ void Water::plain_step(float step) {
       const int k = i * s + j;
       const float laplacian =
           wave_laplacian(c[k].height, c[k + s].height, c[k + 1].height, c[k - s].height, c[k - 1].height);
-      const float accel = wave_acceleration(laplacian, stiffness_, damping_, c[k].velocity, step);
+      const float accel = wave_acceleration(laplacian, kWaveStiffness, kWaveDamping, c[k].velocity, step);
       c[k].velocity = wave_velocity(c[k].velocity, accel);
     }
   }
@@ -115,7 +116,7 @@ void Water::update(float step) {
 void Water::build_normals() {
   constexpr int n = kSize;
   const Cell* c = cells_.data();
-  const float up = to_single(Extended(kNormalHeightFactor) * spacing_);
+  const float up = to_single(Extended(kNormalHeightFactor) * kSpacing);
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) {
       const int k = index(i, j);

@@ -37,9 +37,8 @@ public:
   // One second of simulated time is the most a single frame may advance.
   static constexpr float kMaxFrameStep = 100.0f;
 
-  // Fills the heights with the first kCellCount draws of `random`. The
-  // texture is the GL name of the environment map, if one exists yet.
-  explicit Water(Random& random, std::uint32_t texture = 0);
+  // Fills the heights with the first kCellCount draws of `random`.
+  explicit Water(Random& random);
 
   static constexpr int index(int row, int column) { return row * kStride + column; }
 
@@ -53,9 +52,6 @@ public:
   // Recomputes the per-cell normals from the current heights.
   void build_normals();
 
-  std::uint32_t texture() const { return texture_; }
-  float spacing() const { return spacing_; }
-
   const std::vector<Cell>& cells() const { return cells_; }
   std::vector<Cell>& cells() { return cells_; }
   const std::vector<Normal>& normals() const { return normals_; }
@@ -63,10 +59,6 @@ public:
   float height(int row, int column) const { return cells_[index(row, column)].height; }
 
 private:
-  std::uint32_t texture_;
-  float stiffness_ = 0.01f;
-  float damping_ = 0.01f;
-  float spacing_ = kSpacing;
   std::vector<Cell> cells_;
   std::vector<Normal> normals_;
 };

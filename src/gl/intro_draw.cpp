@@ -9,14 +9,6 @@ namespace {
 constexpr GLfloat kOverlayScale = 2;  // the unit grid centred on 0 fills clip space
 }
 
-void draw_intro(std::uint32_t texture, float seconds) {
-  if (!intro_visible(seconds)) return;
-  const IntroFade fade = intro_fade(seconds);
-  static IntroGrid grid;  // 1,800 vertices; kept off the stack
-  intro_grid(seconds, fade.wobble, grid);
-  send_intro(texture, fade, grid);
-}
-
 void send_intro(std::uint32_t texture, const IntroFade& fade, const IntroGrid& grid) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();

@@ -52,10 +52,10 @@ void apply_window_size(int width, int height) {
   gluPerspective(kFieldOfView, aspect, kNearPlane, kFarPlane);
 }
 
-void render_frame(Water& water, std::uint32_t intro_texture, const FrameView& view, bool with_intro) {
-  begin_frame(sway_angle(view.frame_clock));
-  draw_water(water);
-  if (with_intro) draw_intro(intro_texture, view.seconds);
+void render_frame(const Water& water, const IntroFrame& title, const SceneTextures& textures, float sway_degrees) {
+  begin_frame(sway_degrees);
+  send_water(water, textures.environment);
+  if (title.visible) send_intro(textures.intro, title.fade, title.grid);
 }
 
 void clear_frame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }

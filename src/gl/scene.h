@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/frame_loop.h"
+#include "core/intro.h"
 #include "core/water.h"
 
 namespace ovu {
@@ -17,8 +17,16 @@ void init_scene_state();
 // 0 counts as 1; the projection matrix is left selected.
 void apply_window_size(int width, int height);
 
-// One frame: clear, camera, light, the water and ball, then the overlay.
-void render_frame(Water& water, std::uint32_t intro_texture, const FrameView& view, bool with_intro);
+// The textures' GL names. They belong to the context, not to the model, so
+// whoever owns the context keeps them.
+struct SceneTextures {
+  std::uint32_t environment = 0;
+  std::uint32_t intro = 0;
+};
+
+// One frame as worked out beforehand: clear, the camera at this sway, light,
+// the water and ball, then the title if it is visible.
+void render_frame(const Water& water, const IntroFrame& title, const SceneTextures& textures, float sway_degrees);
 
 // The opening of a frame: clear, then the camera at this sway, the light
 // and texturing on. render_frame begins with it.

@@ -19,7 +19,7 @@ constexpr GLint kBallStacks = 20;
 void draw_strips(const Water& water) {
   constexpr int n = Water::kSize;
   const Extended half = Extended(n) / 2;
-  const float spacing = water.spacing();
+  constexpr float spacing = Water::kSpacing;
   const Normal* normals = water.normals().data();
   for (int i = 1; i < n; ++i) {
     glBegin(GL_TRIANGLE_STRIP);
@@ -49,19 +49,14 @@ void draw_ball() {
 
 }  // namespace
 
-void draw_water(Water& water) {
-  water.build_normals();
-  send_water(water);
-}
-
-void send_water(const Water& water) {
+void send_water(const Water& water, std::uint32_t environment_texture) {
   glEnable(GL_NORMALIZE);
   glEnable(GL_LIGHTING);
   glEnable(GL_TEXTURE_GEN_S);
   glEnable(GL_TEXTURE_GEN_T);
   glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
   glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-  glBindTexture(GL_TEXTURE_2D, water.texture());
+  glBindTexture(GL_TEXTURE_2D, environment_texture);
 
   glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, kWaterDiffuse);
   glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, kWaterSpecular);
