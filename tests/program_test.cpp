@@ -238,6 +238,11 @@ std::vector<ProgramRow> program_rows() {
       {"record whose place is taken", {"/bin/bash", "-c", kAwait + "\"$@\" & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null && "
        "mkdir -p out/taken; wait $ovu", "bash", "{ovu}", "--windowed", "64x48", "--frames", "30", "--max-fps", "10",
        "--record", "out"}, 21, "Runtime error  21 at 00D10006\n", "ovu: record: cannot write 'out': Is a directory\n"},
+      // A termination request is no failure: the film so far is finished and put in place, at once.
+      {"SIGTERM while recording", {"/bin/bash", "-c", kAwait + "\"$@\" & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null "
+       "&& kill -TERM $ovu; for i in $(seq 100); do kill -0 $ovu 2>/dev/null && sleep 0.1; done; kill -KILL $ovu; "
+       "wait $ovu", "bash", "{ovu}", "--windowed", "64x48", "--record", "out"}, 0, "", "", {}, "",
+       "head -n 1 out | grep -q '^YUV4MPEG2 W64 H48 '"},
       {"record to a full disk", one_frame({"--record", "/dev/full"}), 28, "Runtime error  28 at 00D10006\n",
        "No space left on device"},
       {"record over the file-size limit", over_limit({"--record", "{dir}/out"}), 27, "Runtime error  27 at 00D10006\n",
