@@ -11,12 +11,8 @@ namespace ovu {
 
 namespace {
 
-// Stops the program when a file operation left a non-zero code.
 void check(int code, StopPlace where, const char* action, const std::string& path, const std::string& hint = {}) {
-  if (code == 0) return;
-  std::string reason = "bmp: cannot " + std::string(action) + " '" + path + "': " + file_error_text(code);
-  if (!hint.empty()) reason += "; " + hint;
-  fatal_stop(static_cast<std::uint32_t>(code), where, reason.c_str());
+  stop_on_file_error(code, where, "bmp: cannot " + std::string(action), path, hint);
 }
 
 }  // namespace

@@ -92,10 +92,7 @@ constexpr int kUnseenWaitMs = 100;
 // An output written whole, or the stop with the file's error: "TAG: cannot write 'PATH': why".
 void write_or_stop(const std::string& path, const void* data, std::size_t size, const char* tag,
                    std::uint32_t where) {
-  const int code = write_file_replacing(path, data, size);
-  if (code == 0) return;
-  const std::string reason = std::string(tag) + ": cannot write '" + path + "': " + file_error_text(code);
-  fatal_stop(static_cast<std::uint32_t>(code), where, reason.c_str());
+  stop_on_file_error(write_file_replacing(path, data, size), where, std::string(tag) + ": cannot write", path);
 }
 
 // Sleeps in short slices, so a termination request still ends it promptly.
@@ -259,10 +256,7 @@ std::vector<JournalDrop> read_replay(const Options& options) {
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (!in.is_open() || in.bad()) code = static_cast<int>(kCodeShortRead);
   }
-  if (code != 0) {
-    const std::string reason = "replay: cannot read '" + path + "': " + file_error_text(code);
-    fatal_stop(static_cast<std::uint32_t>(code), kWhereReplay, reason.c_str());
-  }
+  stop_on_file_error(code, kWhereReplay, "replay: cannot read", path);
   ParsedJournal parsed = parse_journal(text, static_cast<std::uint64_t>(options.frames));
   if (!parsed.ok) {
     const std::string reason = "replay: '" + path + "' line " + std::to_string(parsed.line) + ": " + parsed.reason;

@@ -10,9 +10,8 @@ namespace ovu {
 
 namespace {
 
-[[noreturn]] void record_stop(int code, const std::string& path) {
-  const std::string reason = "record: cannot write '" + path + "': " + file_error_text(code);
-  fatal_stop(static_cast<std::uint32_t>(code), kWhereRecord, reason.c_str());
+void record_stop(int code, const std::string& path) {
+  stop_on_file_error(code, kWhereRecord, "record: cannot write", path);
 }
 
 }  // namespace
@@ -22,7 +21,7 @@ void Recorder::open(const Options& options) {
   path_ = options.record;
   rate_ = record_frame_rate(options.fixed_step_ms, options.max_fps);
   layout_ = options.record_chroma;
-  if (const int code = output_open(path_, file_); code != 0) record_stop(code, path_);
+  record_stop(output_open(path_, file_), path_);
 }
 
 void Recorder::start(int width, int height) {
@@ -50,7 +49,7 @@ void Recorder::frame(int width, int height) {
 
 void Recorder::finish() {
   if (!active()) return;
-  if (const int code = output_finish(file_); code != 0) record_stop(code, path_);
+  record_stop(output_finish(file_), path_);
 }
 
 // A reader that went away (EPIPE) ends the run here as any other failure does.

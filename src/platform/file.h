@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/stop.h"
+
 namespace ovu {
 
 // Read-only access to the bitmap files. Each operation returns 0 or a
@@ -55,5 +57,15 @@ bool stderr_is_terminal();
 
 // A readable reason for a code the operations above returned.
 std::string file_error_text(int code);
+
+// Ends the program when a file operation left a non-zero code: the code is
+// the exit status, and the line says "DOING 'PATH': why", then "; MORE".
+inline void stop_on_file_error(int code, std::uint32_t where, const std::string& doing, const std::string& path,
+                               const std::string& more = {}) {
+  if (code == 0) return;
+  std::string reason = doing + " '" + path + "': " + file_error_text(code);
+  if (!more.empty()) reason += "; " + more;
+  fatal_stop(static_cast<std::uint32_t>(code), where, reason.c_str());
+}
 
 }  // namespace ovu
