@@ -188,7 +188,7 @@ TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrAClo
     WindowInfo info;
     std::string reason;
     WindowRequest request;
-    request.all_monitors = c.all_monitors;
+    request.placement = c.all_monitors ? WindowRequest::Placement::AllMonitors : WindowRequest::Placement::Maximised;
     request.vsync = c.vsync;
     ASSERT_TRUE(platform_open(request, info, reason)) << reason;
     EXPECT_EQ(info.swap_interval, c.vsync ? "asked 1, the driver reports 1" : "asked 0, the driver reports 0");
