@@ -183,9 +183,9 @@ private:
 void log_setup(const Demo& demo) {
   std::fprintf(stderr, "gl: %s\n", gl_description().c_str());
   if (!demo.window.context.empty()) std::fprintf(stderr, "gl: context: %s\n", demo.window.context.c_str());
-  std::fprintf(stderr, "gl: depth buffer %d bits\n", demo.window.depth_bits);
   if (!demo.window.swap_interval.empty())
     std::fprintf(stderr, "gl: swap interval %s\n", demo.window.swap_interval.c_str());
+  std::fprintf(stderr, "gl: depth buffer %d bits\n", demo.window.depth_bits);
   std::fprintf(stderr, "window: %d x %d\n", demo.window.width, demo.window.height);
   std::fprintf(stderr, "fpu: control word 0x%04X\n", static_cast<unsigned>(fpu_control()));
 }

@@ -21,7 +21,8 @@ struct WindowRequest {
     AllMonitors,  // one borderless window over every monitor, above the others
     HostWindow,   // host_window, an X11 window id or an HWND, at its size and following it
     HostRoot,     // the screen's root window (X11)
-    Wallpaper,    // a background layer on every Wayland output, or only on `output`; never takes input
+    Wallpaper,    // a background layer on every Wayland output, or only on `output`:
+                  // it never takes input and never keeps the session awake
   };
   Placement placement = Placement::Maximised;
   int width = 0;  // Windowed
@@ -68,10 +69,10 @@ struct WindowInfo {
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason);
 
 // Takes one waiting event; false when none is waiting. A termination
-// request (stop.h) is reported here as Quit, before anything else, and the
-// frame loop looks for it nowhere else. A backend whose window procedure
-// ends the window itself on a key or close request (Win32) reports that as
-// Quit once the window is gone.
+// request (stop.h) is reported here as Quit, and this is where the run
+// learns of it: elsewhere it only cuts a wait short. A backend whose
+// window procedure ends the window itself on a key or close request
+// (Win32) reports that as Quit once the window is gone.
 bool platform_poll(PlatformEvent& event);
 
 // Wrapping 32-bit millisecond counter.
