@@ -13,8 +13,9 @@ namespace ovu {
 struct WindowRequest {
   // Where the frames go. Every backend takes the placements it can draw and
   // refuses the others with a reason: only X11 has a root window, only a
-  // Wayland compositor a background layer, and a page has neither hosts nor
-  // monitors (there AllMonitors fills the page, as Maximised does).
+  // Wayland compositor a background layer, and a page has no hosts. Only
+  // Win32 spans every monitor; elsewhere AllMonitors is Maximised (SDL: on
+  // Linux the screensaver hosts own the monitors) or fills the page.
   enum class Placement {
     Maximised,    // a borderless window of our own over the usable screen
     Windowed,     // a decorated window whose drawable is width x height

@@ -51,27 +51,16 @@ void set_context_attributes(int depth_bits) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
-// Every monitor: the union of their bounds, above the other windows.
-SDL_Window* create_covering_window() {
-  SDL_Rect area{0, 0, 640, 480};
-  SDL_GetDisplayBounds(0, &area);
-  for (int i = 1; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(i, &bounds) == 0) SDL_UnionRect(&area, &bounds, &area);
-  }
-  return SDL_CreateWindow("ovu", area.x, area.y, area.w, area.h,
-                          SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP);
-}
-
 SDL_Window* create_window(const WindowRequest& request) {
   using Placement = WindowRequest::Placement;
   if (g_backend.host_window != 0) return SDL_CreateWindowFrom(reinterpret_cast<const void*>(g_backend.host_window));
   if (request.placement == Placement::Windowed)
     return SDL_CreateWindow("ovu", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
                             request.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
-  if (request.placement == Placement::AllMonitors) return create_covering_window();
-  // Borderless and maximised; created at the usable bounds as well, since
-  // without a window manager nothing would maximise it. Maximised once it
+  // Borderless and maximised, for every monitor too: on Linux the
+  // screensaver hosts own the monitors and hand us a window. Created at the
+  // usable bounds as well, since without a window manager nothing would
+  // maximise it. Maximised once it
   // exists, and resizable: a Wayland compositor maximises only a resizable
   // window, and SDL keeps the size it was created with when asked at creation,
   // which the compositor refuses.
