@@ -39,6 +39,7 @@ TEST(Input, KeysClicksCloseRequestsAndSignalsWaitingBeforeTheFirstFrame) {
        "Runtime error   1 at 00D10002\n", "minimised"},
       {{"/s"}, {nudges, {"xdotool", "mousemove_relative", "100", "0"}}, 0, 0, "", ""},
       {{"/s"}, {nudges, {"xdotool", "click", "1"}}, 0, 0, "", ""},
+      {{"/s"}, {{"xdotool", "key", "a"}}, 0, 0, "", ""},
   };
   // clang-format on
   for (const Row& row : rows) {
@@ -113,6 +114,7 @@ TEST(Input, HostsWindowsAreDrawnIntoFollowedAndLeftAsTheyWere) {
     test::Child ovu(test::program(args), test::program_options("", env));
     EXPECT_TRUE(test::eventually(
         [&] { return shows_scene(on_root ? "root" : id, on_root ? 640 : 320, on_root ? 480 : 240, x.env()); }));
+    EXPECT_EQ(tool({"xdotool", "search", "--name", "^ovu$"}, x.env()).out, "") << "a window of its own";
     if (row.resize) {
       // Keys and the mouse in the host's window belong to the host: the program still follows the resize after them.
       tool({"xdotool", "mousemove", "--window", id, "30", "30", "click", "1", "key", "a", "Escape"}, x.env());
