@@ -195,6 +195,7 @@ TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrAClo
     const HWND handle = FindWindowA("wc", "ovu");
     const LONG_PTR style = GetWindowLongPtrA(handle, GWL_STYLE);
     EXPECT_TRUE((style & WS_POPUP) && !(style & WS_CAPTION) && IsZoomed(handle) != c.all_monitors) << c.what;
+    EXPECT_EQ((GetWindowLongPtrA(handle, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, c.all_monitors) << c.what;
     const RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                       GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
                       GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
