@@ -101,11 +101,7 @@ int run(int argc, char** argv) {
   const ovu::Options& options = parsed.options;
   frozen.intro = options.intro;
 
-  ovu::WindowRequest request;
-  request.windowed = options.windowed;
-  request.width = options.width;
-  request.height = options.height;
-  request.vsync = options.vsync;
+  const ovu::WindowRequest request = ovu::window_request(options);
   ovu::WindowInfo window;
   std::string reason;
   if (!ovu::platform_open(request, window, reason)) ovu::fatal_stop(ovu::kCodeNoWindow, kWhereWindow, reason.c_str());

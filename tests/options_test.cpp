@@ -24,23 +24,20 @@ std::optional<ParsedOptions> parse_saver(std::vector<const char*> args) {
 }
 
 TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
-  using Target = Options::Target;
-  const struct Case { std::vector<const char*> args; Target target; std::uint32_t window; int delay; } cases[] = {
-      {{}, Target::OwnWindow, 0, 0}, {{"--window-id", "0x2a"}, Target::HostWindow, 42, 0},
-      {{"-window-id", "4194311"}, Target::HostWindow, 4194311, 0},
-      {{"--window-id=0XFFFFFFFF"}, Target::HostWindow, 0xFFFFFFFF, 0}, {{"--root"}, Target::Root, 0, 0},
-      {{"-root", "-delay", "20000"}, Target::Root, 0, 20000}, {{"--root", "--window"}, Target::OwnWindow, 0, 0},
-      {{"--window", "--root"}, Target::Root, 0, 0},
+  using Mode = Options::Mode;
+  const struct Case { std::vector<const char*> args; Mode mode; std::uint32_t window; int delay; } cases[] = {
+      {{}, Mode::Demo, 0, 0}, {{"--window-id", "0x2a"}, Mode::HostWindow, 42, 0}, {{"--wallpaper"}, Mode::Wallpaper, 0, 0},
+      {{"-window-id", "4194311"}, Mode::HostWindow, 4194311, 0}, {{"--window", "--root"}, Mode::HostRoot, 0, 0},
+      {{"--window-id=0XFFFFFFFF"}, Mode::HostWindow, 0xFFFFFFFF, 0}, {{"--root"}, Mode::HostRoot, 0, 0},
+      {{"-root", "-delay", "20000"}, Mode::HostRoot, 0, 20000}, {{"--root", "--window"}, Mode::Demo, 0, 0},
       // A host that adds its preview window to a command line with --root.
-      {{"--root", "--window-id", "77"}, Target::HostWindow, 77, 0},
-      {{"--window-id", "77", "-root"}, Target::HostWindow, 77, 0},
-      {{"--delay", "1000000", "--window", "--windowed", "640x480"}, Target::OwnWindow, 0, 1000000},
-      {{"--wallpaper"}, Target::Wallpaper, 0, 0},
+      {{"--root", "--window-id", "77"}, Mode::HostWindow, 77, 0}, {{"--window-id", "77", "-root"}, Mode::HostWindow, 77, 0},
+      {{"--delay", "1000000", "--window", "--windowed", "640x480"}, Mode::WindowedDemo, 0, 1000000},
   };
   for (const Case& c : cases) {
     const ParsedOptions p = parse(c.args);
     ASSERT_TRUE(p.ok) << testing::PrintToString(c.args) << ": " << p.error;
-    EXPECT_EQ(std::tie(p.options.target, p.options.window_id, p.options.delay_us), std::tie(c.target, c.window, c.delay))
+    EXPECT_EQ(std::tie(p.options.mode, p.options.window, p.options.delay_us), std::tie(c.mode, c.window, c.delay))
         << testing::PrintToString(c.args);
   }
 }
@@ -58,7 +55,7 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_EQ(std::tie(o.screenshot, o.dump_water, o.data_dir, o.record),
             std::make_tuple("a.png", "w.bin", "/usr/share/ovu", "-"));
   EXPECT_EQ(std::tie(o.record_input, o.replay), std::make_tuple("j.txt", "r.txt"));
-  EXPECT_TRUE(o.windowed && o.fps && o.verbose && !o.vsync && !o.intro && o.quiet && o.interactive);
+  EXPECT_TRUE(o.fps && o.verbose && !o.vsync && !o.intro && o.quiet && o.interactive);
   EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
   EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
   // A wallpaper caps itself unless told otherwise.
@@ -128,27 +125,31 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
 }
 
 TEST(Screensaver, SwitchesChooseTheModeAndTheProgramsFolderHoldsTheBitmaps) {
-  using Target = Options::Target;
-  const struct Case { std::vector<const char*> args; Target target; std::uint32_t window; bool end_on_pointer, configure;
+  using Mode = Options::Mode;
+  using Placement = WindowRequest::Placement;
+  const struct Case { std::vector<const char*> args; Mode mode; std::uint32_t window; Placement placement;
                      const char* data_dir; } cases[] = {
-      {{"C:\\Windows\\System32\\ovu.scr", "/s"}, Target::OwnWindow, 0, true, false, "C:\\Windows\\System32"},
-      {{"/usr/bin/ovu", "-S"}, Target::OwnWindow, 0, true, false, "/usr/bin"},
-      {{"/ovu", "/s"}, Target::OwnWindow, 0, true, false, "/"},
-      {{"ovu.scr", "/p", "1234"}, Target::HostWindow, 1234, false, false, ""},
-      {{"ovu.scr", "/P:65566"}, Target::HostWindow, 65566, false, false, ""},
-      {{"D:\\a b\\ovu.scr", "-p", "0x10"}, Target::HostWindow, 16, false, false, "D:\\a b"},
-      {{"ovu.scr", "/c:5678"}, Target::OwnWindow, 5678, false, true, ""},
-      {{"ovu.scr", "/c:0"}, Target::OwnWindow, 0, false, true, ""},
-      {{"C:\\Savers\\OVU.SCR"}, Target::OwnWindow, 0, false, true, "C:\\Savers"},
+      {{"C:\\Windows\\System32\\ovu.scr", "/s"}, Mode::Screensaver, 0, Placement::AllMonitors, "C:\\Windows\\System32"},
+      {{"/usr/bin/ovu", "-S"}, Mode::Screensaver, 0, Placement::AllMonitors, "/usr/bin"},
+      {{"/ovu", "/s"}, Mode::Screensaver, 0, Placement::AllMonitors, "/"},
+      {{"ovu.scr", "/p", "1234"}, Mode::Preview, 1234, Placement::HostWindow, ""},
+      {{"ovu.scr", "/P:65566"}, Mode::Preview, 65566, Placement::HostWindow, ""},
+      {{"D:\\a b\\ovu.scr", "-p", "0x10"}, Mode::Preview, 16, Placement::HostWindow, "D:\\a b"},
+      {{"ovu.scr", "/c:5678"}, Mode::Settings, 5678, Placement::Maximised, ""},
+      {{"ovu.scr", "/c:0"}, Mode::Settings, 0, Placement::Maximised, ""},
+      {{"C:\\Savers\\OVU.SCR"}, Mode::Settings, 0, Placement::Maximised, "C:\\Savers"},
   };
   for (const Case& c : cases) {
     const auto p = parse_saver(c.args);
     ASSERT_TRUE(p && p->ok) << testing::PrintToString(c.args) << (p ? p->error : "");
     const Options& o = p->options;
-    EXPECT_EQ(std::tie(o.target, o.window_id, o.end_on_pointer, o.configure, o.data_dir),
-              std::make_tuple(c.target, c.window, c.end_on_pointer, c.configure, std::string(c.data_dir)))
+    // Only the preview's window is drawn into; only the screensaver run ends on the pointer.
+    const WindowRequest r = window_request(o);
+    EXPECT_EQ(std::tie(o.mode, o.window, r.placement, r.host_window, r.pointer_events, o.data_dir),
+              std::make_tuple(c.mode, c.window, c.placement, c.mode == Mode::Preview ? c.window : 0,
+                              c.mode == Mode::Screensaver, std::string(c.data_dir)))
         << testing::PrintToString(c.args);
-    EXPECT_TRUE(o.intro && o.frames == 0 && !o.windowed) << testing::PrintToString(c.args);
+    EXPECT_TRUE(o.intro && o.frames == 0 && o.width == 0) << testing::PrintToString(c.args);
   }
 }
 
@@ -220,11 +221,11 @@ std::vector<std::string> all(const std::string& text, const std::string& pattern
 }
 
 TEST(Dist, EveryCommandLineTheEntriesAndSettingsCanMakeIsAccepted) {
-  struct Line { std::string text; Options::Target target; };
+  struct Line { std::string text; Options::Mode mode; };
   std::vector<Line> lines;
   for (const char* file : {"ovu.desktop.in", "ovu-screensaver.desktop.in"})
     for (const std::string& exec : all(installed(file), "\nExec=(?:/usr/bin/)?ovu ?([^\n]*)"))
-      lines.push_back({exec, file[3] == '.' ? Options::Target::OwnWindow : Options::Target::Root});
+      lines.push_back({exec, file[3] == '.' ? Options::Mode::Demo : Options::Mode::HostRoot});
   ASSERT_EQ(lines.size(), 2u) << "an entry's Exec line names another program";
   // xscreensaver's settings: the fixed arguments with each end of each slider and each switch.
   const std::string xml = installed("ovu.xml.in");
@@ -237,11 +238,11 @@ TEST(Dist, EveryCommandLineTheEntriesAndSettingsCanMakeIsAccepted) {
       choices.push_back(std::regex_replace(all(number, "arg=\"([^\"]*)\"")[0], std::regex("%"),
                                            all(number, std::string(" ") + end + "=\"([^\"]*)\"")[0]));
   ASSERT_GE(choices.size(), 5u);
-  for (const std::string& choice : choices) lines.push_back({fixed + choice, Options::Target::Root});
+  for (const std::string& choice : choices) lines.push_back({fixed + choice, Options::Mode::HostRoot});
   for (const Line& line : lines) {
     const ParsedOptions p = parse_line(line.text);
     ASSERT_TRUE(p.ok) << line.text << ": " << p.error;
-    EXPECT_EQ(p.options.target, line.target) << line.text;
+    EXPECT_EQ(p.options.mode, line.mode) << line.text;
     EXPECT_EQ(p.options.data_dir, "") << line.text;  // an installed copy finds its own bitmaps
   }
 }

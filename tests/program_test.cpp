@@ -165,7 +165,7 @@ std::vector<ProgramRow> program_rows() {
   std::vector<ProgramRow> rows = {
       // Bit 6 of the control word is reserved and may read back as 1.
       {"verbose", {"/bin/bash", "-c", kThreeIntervals, "bash", "{ovu}", "--windowed", "160x120", "--frames", "1",
-       "--verbose"}, 0, "1\n0\n1\n", "window: 160 x 120\nfpu: control word 0x13"},
+       "--verbose"}, 0, "1\n0\n1\n", "depth buffer 32 bits\nwindow: 160 x 120\nfpu: control word 0x13"},
       {"help", {"--help"}, 0, "usage: ovu [options]\n*", "", kNoDisplay},
       {"version", {"--version"}, 0, "ovu *", "", kNoDisplay},
       {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},

@@ -188,13 +188,14 @@ TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrAClo
     WindowInfo info;
     std::string reason;
     WindowRequest request;
-    request.all_monitors = c.all_monitors;
+    request.placement = c.all_monitors ? WindowRequest::Placement::AllMonitors : WindowRequest::Placement::Maximised;
     request.vsync = c.vsync;
     ASSERT_TRUE(platform_open(request, info, reason)) << reason;
     EXPECT_EQ(info.swap_interval, c.vsync ? "asked 1, the driver reports 1" : "asked 0, the driver reports 0");
     const HWND handle = FindWindowA("wc", "ovu");
     const LONG_PTR style = GetWindowLongPtrA(handle, GWL_STYLE);
     EXPECT_TRUE((style & WS_POPUP) && !(style & WS_CAPTION) && IsZoomed(handle) != c.all_monitors) << c.what;
+    EXPECT_EQ((GetWindowLongPtrA(handle, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, c.all_monitors) << c.what;
     const RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                       GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
                       GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};

@@ -75,13 +75,13 @@ struct Demo {
 // In a screensaver host's window the host owns the keys, the mouse and the
 // cursor, and ends us with a termination request; so does the desktop under
 // a wallpaper.
-bool hosted(const Options& options) { return options.target != Options::Target::OwnWindow; }
+bool hosted(const Options& options) { return !own_window(options.mode); }
 
 // Runs whose frames are their output draw every one of them, seen or not.
 // A wallpaper's frames are only ever seen: with none of its outputs asking,
 // it waits, --frames or not.
 bool batch(const Options& options) {
-  if (options.target == Options::Target::Wallpaper) return false;
+  if (options.mode == Options::Mode::Wallpaper) return false;
   return options.frames != 0 || !options.screenshot.empty() || !options.record.empty() || !options.dump_water.empty();
 }
 
@@ -166,29 +166,15 @@ private:
 void log_setup(const Demo& demo) {
   std::fprintf(stderr, "gl: %s\n", gl_description().c_str());
   if (!demo.window.context.empty()) std::fprintf(stderr, "gl: context: %s\n", demo.window.context.c_str());
-  std::fprintf(stderr, "gl: depth buffer %d bits\n", demo.window.depth_bits);
   if (!demo.window.swap_interval.empty())
     std::fprintf(stderr, "gl: swap interval %s\n", demo.window.swap_interval.c_str());
+  std::fprintf(stderr, "gl: depth buffer %d bits\n", demo.window.depth_bits);
   std::fprintf(stderr, "window: %d x %d\n", demo.window.width, demo.window.height);
   std::fprintf(stderr, "fpu: control word 0x%04X\n", static_cast<unsigned>(fpu_control()));
 }
 
 void open_window(Demo& demo) {
-  WindowRequest request;
-  request.windowed = demo.options.windowed;
-  request.width = demo.options.width;
-  request.height = demo.options.height;
-  request.vsync = demo.options.vsync;
-  request.host_window = demo.options.target == Options::Target::HostWindow ? demo.options.window_id : 0;
-  request.host_root = demo.options.target == Options::Target::Root;
-  request.pointer_events = demo.options.end_on_pointer;
-  request.pointer_presses = demo.options.interactive;
-  request.all_monitors = demo.options.end_on_pointer;  // both make the Windows screensaver run
-  request.report_depth = demo.options.verbose;
-  request.wallpaper = demo.options.target == Options::Target::Wallpaper;
-  request.output = demo.options.output;
-  request.offscreen_without_display =
-      !demo.options.record.empty() || !demo.options.screenshot.empty() || !demo.options.dump_water.empty();
+  const WindowRequest request = window_request(demo.options);
   std::string reason;
   if (!platform_open(request, demo.window, reason)) fatal_stop(kCodeNoWindow, kWhereWindow, reason.c_str());
   apply_window_size(demo.window.width, demo.window.height);
@@ -211,8 +197,9 @@ bool handle_event(Demo& demo, const PlatformEvent& event) {
   switch (event.kind) {
     case PlatformEvent::Key: return !hosted(demo.options);
     case PlatformEvent::Quit: return true;
-    case PlatformEvent::Click: return demo.options.end_on_pointer;
-    case PlatformEvent::Pointer: return demo.options.end_on_pointer && demo.pointer.moved_away(event.x, event.y);
+    // Asked for by the Windows screensaver run alone.
+    case PlatformEvent::Click: return true;
+    case PlatformEvent::Pointer: return demo.pointer.moved_away(event.x, event.y);
     case PlatformEvent::Press:
     case PlatformEvent::Drag:
       // Through the pixel's centre, as the picture on the screen shows it; a miss keeps an earlier hit.

@@ -33,9 +33,9 @@ int run(int argc, char** argv) {
   const ovu::ParsedOptions parsed = screensaver ? *screensaver : ovu::parse_options(argc, argv);
   if (!parsed.ok) return usage_error(parsed.error);
   ovu::Options options = parsed.options;
-  if (options.configure) {
-    if (!ovu::platform_settings_dialog(options.window_id))
-      ovu::platform_message("ovu has no settings: there is nothing to configure.", options.window_id);
+  if (options.mode == ovu::Options::Mode::Settings) {
+    if (!ovu::platform_settings_dialog(options.window))
+      ovu::platform_message("ovu has no settings: there is nothing to configure.", options.window);
     return 0;
   }
   if (screensaver) apply_stored_settings(options);

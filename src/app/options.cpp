@@ -104,6 +104,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   };
   // The hosts' convention: a named window wins, else the last of --root and --window counts.
   bool root = false;
+  bool windowed = false;
   bool record_format = false;
   bool wallpaper = false;
   std::string host_option;  // the first of the options only a host's run takes
@@ -146,7 +147,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       if (!text) return fail(name + " needs a size such as 1280x720");
       if (!parse_size(*text, o.width, o.height))
         return fail(name + ": '" + *text + "' is not a size such as 1280x720");
-      o.windowed = true;
+      windowed = true;
     } else if (name == "--screenshot" || name == "--dump-water" || name == "--data-dir" || name == "--record" ||
                name == "--record-input" || name == "--replay") {
       const auto text = value();
@@ -171,7 +172,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       if (!text) return fail(name + " needs a window id");
       const auto id = parse_window_id(*text);
       if (!id) return fail(name + ": '" + *text + "' is not a window id (decimal or 0x hex)");
-      o.window_id = *id;
+      o.window = *id;
     } else if (name == "--delay") {
       const auto text = value();
       if (!text) return fail(name + " needs a number of microseconds");
@@ -195,25 +196,27 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       return fail("unknown option '" + std::string(argv[i]) + "'");
     }
   }
-  o.target = o.window_id != 0 ? Options::Target::HostWindow : root ? Options::Target::Root : Options::Target::OwnWindow;
+  using Mode = Options::Mode;
+  o.mode = o.window != 0 ? Mode::HostWindow : root ? Mode::HostRoot : Mode::Demo;
   if (wallpaper) {
     // A wallpaper has no one frame to keep or record, no host, and takes no pointer.
     for (const auto& [given, option] : {std::pair{!o.screenshot.empty(), "--screenshot"},
-                                        {!o.record.empty(), "--record"}, {o.windowed, "--windowed"},
+                                        {!o.record.empty(), "--record"}, {windowed, "--windowed"},
                                         {o.interactive, "--interactive"},
                                         {!host_option.empty(), host_option.c_str()}})
       if (given) return fail(std::string("--wallpaper cannot go with ") + option);
-    o.target = Options::Target::Wallpaper;
+    o.mode = Mode::Wallpaper;
     // No host paces it: a background need not take more.
     if (o.max_fps == 0) o.max_fps = 30;
   }
   if (!o.output.empty() && !wallpaper) return fail("--output goes with --wallpaper");
-  if (o.windowed && o.target != Options::Target::OwnWindow)
+  if (windowed && o.mode != Mode::Demo)
     return fail("--windowed makes a window of our own: it cannot go with --root or --window-id");
+  if (windowed) o.mode = Mode::WindowedDemo;
   if (!o.screenshot.empty() && o.frames == 0)
     return fail("--screenshot needs --frames: it keeps the last frame, and without --frames there is none");
   if (record_format && o.record.empty()) return fail("--record-format goes with --record");
-  if (o.interactive && o.target != Options::Target::OwnWindow)
+  if (o.interactive && !own_window(o.mode))
     return fail("--interactive needs a window of our own: in a host's window the pointer is the host's");
   const std::pair<const char*, const std::string*> outputs[] = {{"--screenshot", &o.screenshot},
                                                                 {"--dump-water", &o.dump_water},
@@ -237,7 +240,8 @@ std::string usage_text() {
          "  --screenshot FILE   write the last frame as a PNG (with --frames)\n"
          "  --dump-water FILE   write the water field at the end (10404 x height, velocity as float32 LE)\n"
          "  --record FILE       write every frame as YUV4MPEG2 video (.y4m), BT.709 full range; - is\n"
-         "                      standard output; frame rate 1000/MS of --fixed-step (a list: its mean), else 60\n"
+         "                      standard output; frame rate 1000/MS of --fixed-step (a list: its mean),\n"
+         "                      else --max-fps, else 60\n"
          "  --record-format F   444 (the default: every pixel's colour) or 420 (for players that need it)\n"
          "  --interactive       a press or a drag of the pointer drops a dent into the water there\n"
          "  --record-input FILE write the drops of the run (the pointer's and replayed ones) as a journal\n"
@@ -262,6 +266,36 @@ std::string usage_text() {
          "As a Windows screensaver: /s runs it, /p HWND previews it in that window, /c configures.\n";
 }
 
+bool own_window(Options::Mode mode) {
+  return mode == Options::Mode::Demo || mode == Options::Mode::WindowedDemo || mode == Options::Mode::Screensaver;
+}
+
+WindowRequest window_request(const Options& options) {
+  using Mode = Options::Mode;
+  using Placement = WindowRequest::Placement;
+  WindowRequest request;
+  switch (options.mode) {
+    case Mode::WindowedDemo: request.placement = Placement::Windowed; break;
+    case Mode::HostRoot: request.placement = Placement::HostRoot; break;
+    case Mode::HostWindow:
+    case Mode::Preview: request.placement = Placement::HostWindow; break;
+    case Mode::Screensaver: request.placement = Placement::AllMonitors; break;
+    case Mode::Wallpaper: request.placement = Placement::Wallpaper; break;
+    case Mode::Demo:
+    case Mode::Settings: request.placement = Placement::Maximised; break;  // the settings draw nothing
+  }
+  request.width = options.width;
+  request.height = options.height;
+  request.host_window = request.placement == Placement::HostWindow ? options.window : 0;
+  request.output = options.output;
+  request.vsync = options.vsync;
+  request.pointer_events = options.mode == Mode::Screensaver;
+  request.pointer_presses = options.interactive;
+  request.offscreen_without_display =
+      !options.record.empty() || !options.screenshot.empty() || !options.dump_water.empty();
+  return request;
+}
+
 std::optional<std::uint32_t> parse_window_id(const std::string& text) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   const std::string digits = hex ? text.substr(2) : text;
@@ -274,14 +308,14 @@ std::optional<std::uint32_t> parse_window_id(const std::string& text) {
 
 bool resolve_root_window(Options& options, const char* host_window, std::string& error) {
   // An empty variable names nothing, as if it were not set.
-  if (options.target != Options::Target::Root || host_window == nullptr || *host_window == '\0') return true;
+  if (options.mode != Options::Mode::HostRoot || host_window == nullptr || *host_window == '\0') return true;
   const auto id = parse_window_id(host_window);
   if (!id) {
     error = "XSCREENSAVER_WINDOW: '" + std::string(host_window) + "' is not a window id";
     return false;
   }
-  options.target = Options::Target::HostWindow;
-  options.window_id = *id;
+  options.mode = Options::Mode::HostWindow;
+  options.window = *id;
   return true;
 }
 

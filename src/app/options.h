@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/y4m.h"
+#include "platform/platform.h"
 
 namespace ovu {
 
@@ -13,9 +14,19 @@ namespace ovu {
 // option only adds something for tests, benchmarks, screenshots and
 // screensaver hosts.
 struct Options {
-  // Where the frames go. Screensaver hosts make the window and hand it over;
-  // a wallpaper is the background of every Wayland output.
-  enum class Target { OwnWindow, Root, HostWindow, Wallpaper };
+  // What the program is doing. Screensaver hosts make the window and hand it
+  // over; Windows starts its screensaver with a switch for each of its three
+  // runs; a wallpaper is the background of every Wayland output.
+  enum class Mode {
+    Demo,          // maximised over the screen
+    WindowedDemo,  // in a decorated window of width x height
+    HostRoot,      // on the screen's root window, for a host that names no window
+    HostWindow,    // in a screensaver host's window, `window`
+    Screensaver,   // Windows' screensaver run (/s): over every monitor; the pointer ends it too
+    Preview,       // Windows' preview (/p): in the preview window, `window`
+    Settings,      // Windows' settings (/c): nothing drawn; `window` owns the dialog, 0: none
+    Wallpaper,     // the background of every Wayland output, or of `output`
+  };
 
   int frames = 0;         // end after this many frames; 0: run until a key
   // A virtual clock: frame lengths in milliseconds, each at least 1, used
@@ -26,7 +37,6 @@ struct Options {
   std::string data_dir;   // where the bitmaps are; empty: the current directory
   std::string record;     // every frame as YUV4MPEG2; "-": standard output
   ChromaLayout record_chroma = ChromaLayout::Full;
-  bool windowed = false;
   int width = 0;
   int height = 0;
   bool vsync = true;  // frames wait for the display; off: as fast as possible
@@ -36,17 +46,22 @@ struct Options {
   bool intro = true;
   bool help = false;
   bool version = false;
-  Target target = Target::OwnWindow;
-  std::uint32_t window_id = 0;  // HostWindow: the host's window; with `configure`: the dialog's owner
+  Mode mode = Mode::Demo;
+  std::uint32_t window = 0;  // an X11 window id or an HWND, as `mode` says
   int delay_us = 0;             // a pause after every frame
   int max_fps = 0;  // 0: as fast as possible
   bool interactive = false;  // a press or a drag drops a dent where the pointer is
   std::string record_input;  // the drops of the run, as a journal
   std::string replay;        // a journal whose drops are applied at their frames
-  bool end_on_pointer = false;  // a click or a moved pointer ends it too (the Windows screensaver run)
-  bool configure = false;       // only say that there is nothing to set up
-  std::string output;           // Wallpaper: only on the output of this name
+  std::string output;        // Wallpaper: only on the output of this name
 };
+
+// Whether the window is the program's own: its keys end the run, and its
+// cursor is ours to hide. A host's keys, pointer and cursor are the host's.
+bool own_window(Options::Mode mode);
+
+// The window a run asks for and the events it wants, from its mode.
+WindowRequest window_request(const Options& options);
 
 struct ParsedOptions {
   bool ok = false;

@@ -64,21 +64,21 @@ std::optional<ParsedOptions> parse_screensaver_args(int argc, const char* const*
 
   if (letter == 's') {
     if (handle) return fail(name + " takes no window handle");
-    o.end_on_pointer = true;
+    o.mode = Options::Mode::Screensaver;
   } else if (letter == 'p') {
     if (!handle) return fail(name + " needs the preview window's handle");
     const auto id = parse_window_id(*handle);
     if (!id) return fail(name + ": '" + *handle + "' is not a window handle");
-    o.target = Options::Target::HostWindow;
-    o.window_id = *id;
+    o.mode = Options::Mode::Preview;
+    o.window = *id;
   } else {
     // Configure, with or without an owner for the message ("0": none).
     if (handle && *handle != "0") {
       const auto id = parse_window_id(*handle);
       if (!id) return fail(name + ": '" + *handle + "' is not a window handle");
-      o.window_id = *id;
+      o.window = *id;
     }
-    o.configure = true;
+    o.mode = Options::Mode::Settings;
   }
   parsed.ok = true;
   return parsed;

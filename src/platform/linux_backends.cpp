@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/backend.h"
+#include "platform/stop.h"
 
 namespace ovu {
 
@@ -16,11 +17,20 @@ const PlatformBackend* g_backend = &kSdlBackend;
 }  // namespace
 
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
-  g_backend = request.wallpaper ? &kWaylandBackend : &kSdlBackend;
+  g_backend = request.placement == WindowRequest::Placement::Wallpaper ? &kWaylandBackend : &kSdlBackend;
   return g_backend->open(request, info, reason);
 }
 
-bool platform_poll(PlatformEvent& event) { return g_backend->poll(event); }
+// Here for both backends: a termination request ends the run whichever draws.
+bool platform_poll(PlatformEvent& event) {
+  if (termination_requested()) {
+    event = PlatformEvent{};
+    event.kind = PlatformEvent::Quit;
+    return true;
+  }
+  return g_backend->poll(event);
+}
+
 std::uint32_t platform_ticks_ms() { return g_backend->ticks_ms(); }
 
 void platform_sleep_us(std::int64_t microseconds) {

@@ -11,27 +11,38 @@ namespace ovu {
 // from one context.
 
 struct WindowRequest {
-  bool windowed = false;  // a decorated window of width x height instead of covering the screen
-  int width = 0;
+  // Where the frames go. Every backend takes the placements it can draw and
+  // refuses the others with a reason: only X11 has a root window, only a
+  // Wayland compositor a background layer, and a page has no hosts. Only
+  // Win32 spans every monitor; elsewhere AllMonitors is Maximised (SDL: on
+  // Linux the screensaver hosts own the monitors) or fills the page.
+  enum class Placement {
+    Maximised,    // a borderless window of our own over the usable screen
+    Windowed,     // a decorated window whose drawable is width x height
+    AllMonitors,  // one borderless window over every monitor, above the others
+    HostWindow,   // host_window, an X11 window id or an HWND, at its size and following it
+    HostRoot,     // the screen's root window (X11)
+    Wallpaper,    // a background layer on every Wayland output, or only on `output`:
+                  // it never takes input and never keeps the session awake
+  };
+  Placement placement = Placement::Maximised;
+  int width = 0;  // Windowed
   int height = 0;
-  // Swap interval 1: frames wait for the display. Off, they go as fast as
-  // drawing allows (benchmarks); the page ignores it and follows `unpaced`.
-  bool vsync = true;
-  // A screensaver host's window to draw into, at its size and following its
-  // size changes, instead of one of our own: an X11 window id or an HWND.
   std::uint32_t host_window = 0;
-  bool host_root = false;  // the screen's root window (X11)
-  bool pointer_events = false;  // report Pointer and Click events (the Windows screensaver run ends on them)
-  bool pointer_presses = false; // report Press and Drag events (drops where the water is touched)
-  bool all_monitors = false;    // one window over every monitor instead of a maximised one (Win32)
-  bool report_depth = false;    // fill WindowInfo::depth_bits; it asks the driver, so only for the log
-  // Where there is no display, a context without a window instead of the
-  // "no display" failure: for runs that only write files (Linux).
-  bool offscreen_without_display = false;
-  // A background layer on every Wayland output (or only on `output`) instead
-  // of a window; it never takes input and never keeps the session awake.
-  bool wallpaper = false;
   std::string output;
+  // Swap interval 1: frames wait for the display. Off, they go as fast as
+  // drawing allows (benchmarks); the page follows `unpaced` instead, and a
+  // wallpaper the compositor's frame callbacks.
+  bool vsync = true;
+  // Report Pointer and Click events (the Windows screensaver run ends on
+  // them); Press and Drag events (drops where the water is touched). No run
+  // asks for either on a wallpaper, nor for the former in a page.
+  bool pointer_events = false;
+  bool pointer_presses = false;
+  // Where there is no display, a context without a window instead of the
+  // "no display" failure: for runs that only write files. Only the X11 and
+  // Wayland desktops can be missing; Windows and a page always have theirs.
+  bool offscreen_without_display = false;
 };
 
 struct PlatformEvent {
@@ -47,7 +58,7 @@ struct PlatformEvent {
 struct WindowInfo {
   int width = 0;       // drawable size in pixels
   int height = 0;
-  int depth_bits = 0;  // depth buffer bits actually obtained (with report_depth)
+  int depth_bits = 0;  // depth buffer bits actually obtained, for the log
   std::string context; // what the context is drawn on, for the log; empty where there is one kind
   // The swap interval asked for and what the driver answered, for the log:
   // "asked 1, ..."; empty where there is none to ask for (the page).
@@ -58,9 +69,11 @@ struct WindowInfo {
 // returns false and says why in `reason`.
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason);
 
-// Takes one waiting event; false when none is waiting. A backend whose
-// window procedure ends the window itself on a key or close request (Win32)
-// reports that as Quit once the window is gone.
+// Takes one waiting event; false when none is waiting. A termination
+// request (stop.h) is reported here as Quit, and this is where the run
+// learns of it: elsewhere it only cuts a wait short. A backend whose
+// window procedure ends the window itself on a key or close request
+// (Win32) reports that as Quit once the window is gone.
 bool platform_poll(PlatformEvent& event);
 
 // Wrapping 32-bit millisecond counter.

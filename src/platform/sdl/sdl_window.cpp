@@ -17,7 +17,7 @@
 
 #include "platform/backend.h"
 #include "platform/sdl/x11_host.h"
-#include "platform/stop.h"
+#include "platform/system_keys.h"
 
 namespace ovu {
 
@@ -52,12 +52,15 @@ void set_context_attributes(int depth_bits) {
 }
 
 SDL_Window* create_window(const WindowRequest& request) {
+  using Placement = WindowRequest::Placement;
   if (g_backend.host_window != 0) return SDL_CreateWindowFrom(reinterpret_cast<const void*>(g_backend.host_window));
-  if (request.windowed)
+  if (request.placement == Placement::Windowed)
     return SDL_CreateWindow("ovu", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
                             request.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
-  // Borderless and maximised; created at the usable bounds as well, since
-  // without a window manager nothing would maximise it. Maximised once it
+  // Borderless and maximised, for every monitor too: on Linux the
+  // screensaver hosts own the monitors and hand us a window. Created at the
+  // usable bounds as well, since without a window manager nothing would
+  // maximise it. Maximised once it
   // exists, and resizable: a Wayland compositor maximises only a resizable
   // window, and SDL keeps the size it was created with when asked at creation,
   // which the compositor refuses.
@@ -112,18 +115,14 @@ PlatformEvent drawable_resize() {
   return resize_event(width, height);
 }
 
-// Keys that arrive on the reference platform as system keys (anything with
-// Alt held, and F10) do not end the program; Alt+F4 is a close request.
 PlatformEvent key_event(const SDL_KeyboardEvent& key) {
+  const SDL_Keycode code = key.keysym.sym;
+  const KeyName name = code == SDLK_LALT || code == SDLK_RALT ? KeyName::Alt
+                       : code == SDLK_F4                      ? KeyName::F4
+                       : code == SDLK_F10                     ? KeyName::F10
+                                                              : KeyName::Other;
   PlatformEvent event;
-  const bool alt = (key.keysym.mod & KMOD_ALT) != 0 || key.keysym.sym == SDLK_LALT ||
-                   key.keysym.sym == SDLK_RALT;
-  if (alt && key.keysym.sym == SDLK_F4)
-    event.kind = PlatformEvent::Quit;
-  else if (alt || key.keysym.sym == SDLK_F10)
-    event.kind = PlatformEvent::SystemKey;
-  else
-    event.kind = PlatformEvent::Key;
+  event.kind = key_down_kind(name, (key.keysym.mod & KMOD_ALT) != 0);
   return event;
 }
 
@@ -197,18 +196,19 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   setenv("SDL_VIDEO_X11_WMCLASS", "wc", 1);
   // Our own handlers give Ctrl+C its runtime-error code and SIGTERM its close.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  const bool hosted = request.host_window != 0 || request.host_root;
+  using Placement = WindowRequest::Placement;
+  const bool hosted = request.placement == Placement::HostWindow || request.placement == Placement::HostRoot;
   g_backend.pointer_events = request.pointer_events;
   g_backend.pointer_presses = request.pointer_presses;
   // Any click ends a run that ends on the pointer, or drops into the water, the one that gives its window the focus too.
   if (request.pointer_events || request.pointer_presses) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   leave_out_unreachable_wayland();
-  // A screensaver run (a host's window, or the one that ends on the pointer)
+  // A screensaver run (a host's window, or the one over every monitor)
   // must not keep the display awake: SDL would otherwise inhibit the screen
   // saver over D-Bus, suspend it in X and reset the X idle timer every 30 s,
   // so the host would never blank or power down the monitor. The plain demo
   // keeps SDL's default, as a video player does.
-  if (hosted || request.pointer_events) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  if (hosted || request.placement == Placement::AllMonitors) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   const bool offscreen = request.offscreen_without_display && !hosted && !set_in_environment("DISPLAY") &&
                          !set_in_environment("WAYLAND_DISPLAY") && std::getenv("SDL_VIDEODRIVER") == nullptr;
   if (offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
@@ -231,7 +231,8 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
     return false;
   }
   if (hosted) {
-    if (!x11_find_host_window(request.host_window, request.host_root, g_backend.host_window, reason)) {
+    const bool root = request.placement == Placement::HostRoot;
+    if (!x11_find_host_window(request.host_window, root, g_backend.host_window, reason)) {
       SDL_Quit();
       return false;
     }
@@ -255,7 +256,7 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   }
   SDL_GL_MakeCurrent(g_backend.window, g_backend.context);
   info.swap_interval = set_swap_interval(request.vsync);
-  if (request.report_depth) SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
+  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
   info.context = offscreen ? "an offscreen EGL pbuffer, there being no display (SDL video driver 'offscreen')"
                            : std::string("a window (SDL video driver '") + SDL_GetCurrentVideoDriver() + "')";
   SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
@@ -267,7 +268,7 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
 }
 
 bool poll(PlatformEvent& event) {
-  if (termination_requested() || x11_host_window_lost()) {
+  if (x11_host_window_lost()) {
     event = PlatformEvent{};
     event.kind = PlatformEvent::Quit;
     return true;

@@ -317,12 +317,12 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   return false;
 }
 
-// A Quit when asked to end, or when no output has a layer any more.
+// A Quit once no output has a layer any more.
 bool poll(PlatformEvent& event) {
   check_connection(pump(0));
   const bool layers_left =
       std::any_of(g.outputs.begin(), g.outputs.end(), [](const auto& output) { return output->surface != nullptr; });
-  if (!termination_requested() && layers_left) return false;
+  if (layers_left) return false;
   event = PlatformEvent{};
   event.kind = PlatformEvent::Quit;
   return true;

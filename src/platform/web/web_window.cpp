@@ -19,7 +19,7 @@
 #include <cstring>
 #include <deque>
 
-#include "platform/platform.h"
+#include "platform/system_keys.h"
 #include "platform/web/gl11_state.h"
 
 namespace ovu {
@@ -69,21 +69,15 @@ void page_size(int& width, int& height) {
   height = static_cast<int>(std::lround(page_height() * ratio));
 }
 
-// Keys that are system keys on the desktop (anything with Alt held, and
-// F10) do not end the program; Alt+F4 is a close request. The page's own
+// The desktop's system keys mean here what they mean there. The page's own
 // controls keep theirs: Tab and Shift+Tab move the focus, and Enter and
 // Space press the control that has it.
 EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* key, void*) {
   const auto is = [&](const char* name) { return std::strcmp(key->key, name) == 0; };
   if (is("Tab") || is("Shift") || ((is("Enter") || is(" ")) && control_focused())) return EM_FALSE;
   PlatformEvent event;
-  const bool alt = key->altKey || std::strcmp(key->key, "Alt") == 0;
-  if (alt && std::strcmp(key->key, "F4") == 0)
-    event.kind = PlatformEvent::Quit;
-  else if (alt || std::strcmp(key->key, "F10") == 0)
-    event.kind = PlatformEvent::SystemKey;
-  else
-    event.kind = PlatformEvent::Key;
+  const KeyName name = is("Alt") ? KeyName::Alt : is("F4") ? KeyName::F4 : is("F10") ? KeyName::F10 : KeyName::Other;
+  event.kind = key_down_kind(name, key->altKey);
   g_backend.events.push_back(event);
   return EM_TRUE;  // nor do they reach the browser's own shortcuts and menus
 }
@@ -155,14 +149,19 @@ EM_BOOL on_context_restored(int, const void*, void*) {
 }  // namespace
 
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
-  if (request.host_window != 0 || request.host_root) {
+  using Placement = WindowRequest::Placement;
+  if (request.placement == Placement::HostWindow || request.placement == Placement::HostRoot) {
     reason = "web: a page has no screensaver host's window to draw into";
     return false;
   }
-  g_backend.fixed_size = request.windowed;
+  if (request.placement == Placement::Wallpaper) {
+    reason = "web: a page cannot be the background of a desktop";
+    return false;
+  }
+  g_backend.fixed_size = request.placement == Placement::Windowed;
   g_backend.paced = !page_asks_unpaced();
   int width = request.width, height = request.height;
-  if (!request.windowed) page_size(width, height);
+  if (!g_backend.fixed_size) page_size(width, height);
   size_canvas(width, height);
 
   EmscriptenWebGLContextAttributes attributes;

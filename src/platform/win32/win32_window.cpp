@@ -193,32 +193,73 @@ void register_class() {
   RegisterClassA(&record);
 }
 
-// The demo's own window: a borderless popup, created minimised and shown maximised.
-void create_full_window() {
-  g_backend.window = CreateWindowExA(WS_EX_APPWINDOW, kClassName, kTitle, kFullStyle, 0, 0, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, nullptr, nullptr, g_backend.instance, nullptr);
-  ShowWindow(g_backend.window, SW_SHOWMAXIMIZED);
-  UpdateWindow(g_backend.window);
+// How a placement makes its window.
+struct WindowStyle {
+  DWORD style = 0;
+  DWORD ex_style = WS_EX_APPWINDOW;
+  int x = 0, y = 0, width = CW_USEDEFAULT, height = CW_USEDEFAULT;
+  HWND parent = nullptr;
+  int show = SW_SHOW;
+};
+
+WindowStyle window_style(const WindowRequest& request) {
+  using Placement = WindowRequest::Placement;
+  WindowStyle made;
+  switch (request.placement) {
+    case Placement::HostWindow: {
+      // /p: a child covering the host's preview window.
+      RECT client{};
+      GetClientRect(g_backend.host, &client);
+      made.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+      made.ex_style = 0;
+      made.width = client.right;
+      made.height = client.bottom;
+      made.parent = g_backend.host;
+      made.show = SW_SHOWNA;
+      break;
+    }
+    case Placement::Windowed: {
+      // A normal window whose client area has the asked-for size.
+      RECT frame{0, 0, request.width, request.height};
+      AdjustWindowRectEx(&frame, kWindowedStyle, FALSE, made.ex_style);
+      made.style = kWindowedStyle;
+      made.x = made.y = CW_USEDEFAULT;
+      made.width = frame.right - frame.left;
+      made.height = frame.bottom - frame.top;
+      made.show = SW_SHOWNORMAL;
+      break;
+    }
+    case Placement::AllMonitors: {
+      // /s: every monitor, from the start; topmost, so nothing that the
+      // desktop opens meanwhile shows through.
+      const RECT area = virtual_screen();
+      made.style = kCoveringStyle;
+      made.ex_style |= WS_EX_TOPMOST;
+      made.x = area.left;
+      made.y = area.top;
+      made.width = area.right - area.left;
+      made.height = area.bottom - area.top;
+      break;
+    }
+    default:
+      // The demo's own window: a borderless popup, created minimised and shown maximised.
+      made.style = kFullStyle;
+      made.show = SW_SHOWMAXIMIZED;
+      break;
+  }
+  return made;
 }
 
-// /s: every monitor, from the start.
-void create_covering_window() {
-  const RECT area = virtual_screen();
-  g_backend.covering = true;
-  g_backend.window = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_TOPMOST, kClassName, kTitle, kCoveringStyle, area.left,
-                                     area.top, area.right - area.left, area.bottom - area.top, nullptr, nullptr,
-                                     g_backend.instance, nullptr);
-  ShowWindow(g_backend.window, SW_SHOW);
-  UpdateWindow(g_backend.window);
-}
-
-// /p: a child covering the host's preview window.
-void create_child_window() {
-  RECT area{};
-  GetClientRect(g_backend.host, &area);
-  g_backend.window = CreateWindowExA(0, kClassName, kTitle, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                     0, 0, area.right, area.bottom, g_backend.host, nullptr, g_backend.instance,
+void create_window(const WindowRequest& request) {
+  const WindowStyle made = window_style(request);
+  g_backend.covering = request.placement == WindowRequest::Placement::AllMonitors;
+  g_backend.window = CreateWindowExA(made.ex_style, kClassName, kTitle, made.style, made.x, made.y, made.width,
+                                     made.height, made.parent, nullptr, g_backend.instance,
                                      nullptr);
+  // Shown only when made: the failure's error code must survive.
+  if (g_backend.window == nullptr) return;
+  ShowWindow(g_backend.window, made.show);
+  UpdateWindow(g_backend.window);
 }
 
 // The host may resize its preview or close it at any time.
@@ -232,17 +273,6 @@ void follow_host() {
   GetClientRect(g_backend.window, &ours);
   if (area.right != ours.right || area.bottom != ours.bottom)
     MoveWindow(g_backend.window, 0, 0, area.right, area.bottom, FALSE);
-}
-
-// --windowed: a normal window whose client area has the asked-for size.
-void create_framed_window(int width, int height) {
-  RECT frame{0, 0, width, height};
-  AdjustWindowRectEx(&frame, kWindowedStyle, FALSE, WS_EX_APPWINDOW);
-  g_backend.window = CreateWindowExA(WS_EX_APPWINDOW, kClassName, kTitle, kWindowedStyle, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                                     nullptr, g_backend.instance, nullptr);
-  ShowWindow(g_backend.window, SW_SHOWNORMAL);
-  UpdateWindow(g_backend.window);
 }
 
 // Interval 1, not late-swap tearing (-1): a late frame then waits for the
@@ -276,24 +306,23 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   g_backend.pointer_events = request.pointer_events;
   g_backend.pointer_presses = request.pointer_presses;
   register_class();
-  if (request.host_root) {
+  using Placement = WindowRequest::Placement;
+  if (request.placement == Placement::HostRoot) {
     reason = "win32: there is no root window to draw on (--root is for X11 hosts)";
     return false;
   }
-  if (request.host_window != 0) {
+  if (request.placement == Placement::Wallpaper) {
+    reason = "win32: there is no Wayland desktop to draw the background of (--wallpaper is for Wayland)";
+    return false;
+  }
+  if (request.placement == Placement::HostWindow) {
     g_backend.host = handle_from(request.host_window);
     if (!IsWindow(g_backend.host)) {
       reason = "win32: there is no window " + std::to_string(request.host_window) + " to draw into";
       return false;
     }
-    create_child_window();
-  } else if (request.windowed) {
-    create_framed_window(request.width, request.height);
-  } else if (request.all_monitors) {
-    create_covering_window();
-  } else {
-    create_full_window();
   }
+  create_window(request);
   if (g_backend.window == nullptr) {
     reason = "win32: cannot create the window (error " + std::to_string(GetLastError()) + ")";
     return false;
