@@ -125,6 +125,10 @@ constexpr const char* kReplayedAlike =
     "cmp live.bin replay.bin && cmp live.y4m replay.y4m && cmp plain.bin clicked.bin && ! cmp -s live.bin plain.bin && "
     "grep -q ' 5[01] 50$' live.txt && awk 'NR > 1 { if ($1 <= last) exit 1; last = $1; n++ } END { exit n < 3 || n > 8 }' live.txt";
 
+// Signal $0 sent while the film's temporary file exists; at most 10 s more.
+const std::string kSignalMidFilm = kAwait + "\"$@\" --record out & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null && "
+    "kill -$0 $ovu; for i in $(seq 100); do kill -0 $ovu 2>/dev/null && sleep 0.1; done; kill -KILL $ovu; wait $ovu";
+
 // In 4:4:4 with the screenshot; then without any display the screenshot alone, the same, and a film in 4:2:0
 // to standard output.
 constexpr const char* kRecordThrice =
@@ -238,11 +242,12 @@ std::vector<ProgramRow> program_rows() {
       {"record whose place is taken", {"/bin/bash", "-c", kAwait + "\"$@\" & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null && "
        "mkdir -p out/taken; wait $ovu", "bash", "{ovu}", "--windowed", "64x48", "--frames", "30", "--max-fps", "10",
        "--record", "out"}, 21, "Runtime error  21 at 00D10006\n", "ovu: record: cannot write 'out': Is a directory\n"},
-      // A termination request is no failure: the film so far is finished and put in place, at once.
-      {"SIGTERM while recording", {"/bin/bash", "-c", kAwait + "\"$@\" & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null "
-       "&& kill -TERM $ovu; for i in $(seq 100); do kill -0 $ovu 2>/dev/null && sleep 0.1; done; kill -KILL $ovu; "
-       "wait $ovu", "bash", "{ovu}", "--windowed", "64x48", "--record", "out"}, 0, "", "", {}, "",
-       "head -n 1 out | grep -q '^YUV4MPEG2 W64 H48 '"},
+      // A termination request is no failure: the film so far is finished and put in place, at once. A signal that
+      // would end it silently waits for the film's end instead.
+      {"SIGTERM while recording", {"/bin/bash", "-c", kSignalMidFilm, "TERM", "{ovu}", "--windowed", "64x48"}, 0, "", "",
+       {}, "", "head -n 1 out | grep -q '^YUV4MPEG2 W64 H48 '"},
+      {"SIGUSR1 while recording", {"/bin/bash", "-c", kSignalMidFilm, "USR1", "{ovu}", "--windowed", "64x48", "--frames",
+       "30", "--max-fps", "10"}, 138, "", "", {}, "", "test $(stat -c %s out) = $((54 + 30 * (6 + 3 * 64 * 48)))"},
       {"record to a full disk", one_frame({"--record", "/dev/full"}), 28, "Runtime error  28 at 00D10006\n",
        "No space left on device"},
       {"record over the file-size limit", over_limit({"--record", "{dir}/out"}), 27, "Runtime error  27 at 00D10006\n",
