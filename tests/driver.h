@@ -145,6 +145,12 @@ struct ProgramRow {
   std::function<void(const TempDir&, const ChildResult&)> verify = {};  // what the shell cannot see
 };
 
+// The words of both, in order: command lines and call lists put together.
+inline std::vector<std::string> operator+(std::vector<std::string> words, const std::vector<std::string>& more) {
+  words.insert(words.end(), more.begin(), more.end());
+  return words;
+}
+
 // Runs one row in a directory of its own and checks what it promises.
 void run_row(const ProgramRow& row);
 inline void PrintTo(const ProgramRow& row, std::ostream* out) { *out << row.what; }

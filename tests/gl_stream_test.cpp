@@ -20,6 +20,7 @@ namespace {
 constexpr int N = 100;
 using Ext = long double;
 using Calls = std::vector<std::string>;  // name(arguments), as apitrace writes them
+using test::operator+;
 
 // The set-up (before the first clear), then each frame from its clear to
 // its swap; each call without its number and its arguments' names.
@@ -60,10 +61,6 @@ std::string call(std::string text, std::initializer_list<Ext> numbers) {
   return text;
 }
 
-Calls operator+(Calls calls, const Calls& more) {
-  calls.insert(calls.end(), more.begin(), more.end());
-  return calls;
-}
 
 // The calls from `at` on are these, their values as near as apitrace's seven digits; the first difference fails.
 testing::AssertionResult expect(const Calls& calls, std::size_t& at, const Calls& expected) {

@@ -16,13 +16,8 @@ namespace {
 using test::tool;
 
 // The commands sent ("{id}": the window), a signal, and the exit code and outputs expected.
-struct Sent {
-  const char* what;
-  std::vector<std::string> args;
-  std::vector<std::vector<std::string>> sends;
-  int signal, code;
-  std::string out, err;
-};
+struct Sent { const char* what; std::vector<std::string> args; std::vector<std::vector<std::string>> sends; int signal, code;
+              std::string out, err; };
 void PrintTo(const Sent& row, std::ostream* out) { *out << row.what; }
 
 const std::vector<std::string> kFrames = {"--fps", "--frames", "3"};

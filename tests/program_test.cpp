@@ -21,12 +21,13 @@ using namespace test;
 const std::vector<std::string> kNoDisplay = {"DISPLAY", "WAYLAND_DISPLAY"};
 const std::vector<std::string> kOneFrame = {"--windowed", "64x48", "--frames", "1"};
 
-std::vector<std::string> operator+(std::vector<std::string> words, const std::vector<std::string>& more) {
-  words.insert(words.end(), more.begin(), more.end());
-  return words;
-}
 
 std::vector<std::string> one_frame(const std::vector<std::string>& args) { return args + kOneFrame; }
+// The program run by a bash script, as "$@" with these arguments; $0 is `zero`.
+std::vector<std::string> bash(const std::string& script, const std::vector<std::string>& args = {},
+                              const std::string& zero = "bash") {
+  return std::vector<std::string>{"/bin/bash", "-c", script, zero, "{ovu}"} + args;
+}
 
 // Standard output a pipe that nobody reads.
 constexpr const char* kBrokenStdout =
@@ -168,8 +169,7 @@ std::vector<ProgramRow> program_rows() {
   // clang-format off
   std::vector<ProgramRow> rows = {
       // Bit 6 of the control word is reserved and may read back as 1.
-      {"verbose", {"/bin/bash", "-c", kThreeIntervals, "bash", "{ovu}", "--windowed", "160x120", "--frames", "1",
-       "--verbose"}, 0, "1\n0\n1\n", "depth buffer 32 bits\nwindow: 160 x 120\nfpu: control word 0x13"},
+      {"verbose", bash(kThreeIntervals, {"--windowed", "160x120", "--frames", "1", "--verbose"}), 0, "1\n0\n1\n", "depth buffer 32 bits\nwindow: 160 x 120\nfpu: control word 0x13"},
       {"help", {"--help"}, 0, "usage: ovu [options]\n*", "", kNoDisplay},
       {"version", {"--version"}, 0, "ovu *", "", kNoDisplay},
       {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},
@@ -200,54 +200,48 @@ std::vector<ProgramRow> program_rows() {
       {"dump to a device", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {},
        "mknod out c 1 3", "test -c out"},  // a null device of our own: a mistake must not replace the machine's,
       // More than a pipe holds, so the writes must block once the open did not.
-      {"dump to a FIFO with a reader", {"/bin/sh", "-c", "cat {dir}/out >{dir}/read & \"$@\"; wait", "sh", "{ovu}",
-       "--windowed", "64x48", "--frames", "1", "--dump-water", "{dir}/out"}, 0, "", "", {}, "mkfifo out", "test $(stat -c %s read) = 83232"},
+      {"dump to a FIFO with a reader", bash("cat out >read & \"$@\"; wait", one_frame({"--dump-water", "out"})), 0, "", "", {}, "mkfifo out", "test $(stat -c %s read) = 83232"},
       {"dump to a FIFO nobody reads", one_frame({"--dump-water", "{dir}/out"}), 6, "Runtime error   6 at 00D10003\n",
        "FIFO that nothing reads", {}, "mkfifo out", "test -p out"},
       {"dump to standard output", one_frame({"--dump-water", "/dev/stdout"}), 0, "*", "", {}, "", "",
        [](const TempDir&, const ChildResult& r) { EXPECT_EQ(r.out.size(), 83232u); }},
       {"dump over the file-size limit", over_limit({"--dump-water", "out"}), 27,
        "Runtime error  27 at 00D10003\n", "ovu: dump: cannot write 'out': File too large\n", {}, "echo earlier >out", "test $(cat out) = earlier"},
-      {"standard output closed at a stop", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--data-dir",
-       "/nonexistent"}, 2, "", "bmp: cannot open '/nonexistent/CHRMWARP.bmp'"},
-      {"standard output closed for --help", {"/bin/bash", "-c", kBrokenStdout, "bash", "{ovu}", "--help"}, 0, "", ""},
+      {"standard output closed at a stop", bash(kBrokenStdout, {"--data-dir", "/nonexistent"}), 2, "", "bmp: cannot open '/nonexistent/CHRMWARP.bmp'"},
+      {"standard output closed for --help", bash(kBrokenStdout, {"--help"}), 0, "", ""},
       {"control characters in a reason", one_frame({"--data-dir", "/nonexistent/a\nb\x1b[2J"}), 2,
        "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
       // Under 0.15 s of CPU in 3 s unmapped.
-      {"unmapped, the plain demo waits", kOwnServer + std::vector<std::string>{"/bin/bash", "-c", kUnmapped,
-       "{dir}/run", "{ovu}"}, 0, "", "", {}, "", "test $(cat run.cpu) -lt 15"},
-      {"window destroyed from outside", kOwnServer + std::vector<std::string>{"/bin/bash", "-c", kDestroyWindow, "bash",
-       "{ovu}", "--windowed", "64x48"}, 1, "Runtime error   1 at 00D10004\n",
-       "ovu: x11: our window was destroyed from outside"},
-      {"input-only host window", {"/bin/bash", "-c", in_host_window("input-only"), "{dir}/host", "{ovu}"}, 1,
+      {"unmapped, the plain demo waits", kOwnServer + bash(kUnmapped, {}, "{dir}/run"), 0, "", "", {}, "", "test $(cat run.cpu) -lt 15"},
+      {"window destroyed from outside", kOwnServer + bash(kDestroyWindow, {"--windowed", "64x48"}), 1,
+       "Runtime error   1 at 00D10004\n", "ovu: x11: our window was destroyed from outside"},
+      {"input-only host window", bash(in_host_window("input-only"), {}, "{dir}/host"), 1,
        no_window, "is input-only", {x11_helper}},
       // Only the plain demo keeps the display awake, as a video player does; a screensaver run leaves its power alone.
       {"the plain demo inhibits the screensaver", on_session_bus({"{ovu}", "--windowed", "64x48", "--frames", "3"}), 0,
        "", "", {}, "", "grep -q 'interface=org.freedesktop.ScreenSaver; member=Inhibit' host.bus"},
-      {"a host's window: no screensaver call", on_session_bus({"/bin/bash", "-c", in_host_window(), "{dir}/host", "{ovu}",
-       "--frames", "3"}), 0, "", "", {x11_helper}, "", kNoScreensaverCall},
-      {"--root: no screensaver call, and 40 s of idle time", on_session_bus({"/bin/bash", "-c", kIdleTime, "{dir}/host",
-       "{ovu}", "--root", "--max-fps", "10"}), 0, "", "", {x11_helper, "XSCREENSAVER_WINDOW"}, "",
+      {"a host's window: no screensaver call", on_session_bus(bash(in_host_window(), {"--frames", "3"}, "{dir}/host")), 0, "", "", {x11_helper}, "", kNoScreensaverCall},
+      {"--root: no screensaver call, and 40 s of idle time", on_session_bus(bash(kIdleTime, {"--root", "--max-fps", "10"},
+       "{dir}/host")), 0, "", "", {x11_helper, "XSCREENSAVER_WINDOW"}, "",
        kNoScreensaverCall + std::string(" && test $(cat host.idle) -ge 40000")},
       {"installed", kInstalled, 0, "", "", {}, kInstall},
       {"installed, a short one here", kInstalled, 100, "Runtime error 100 at 00B10003\n",
        "ovu: bmp: cannot read 'CHRMWARP.bmp': file is too short\n", {}, kInstall + std::string(" echo >CHRMWARP.bmp")},
       {"installed, one in neither", kInstalled, 2, "Runtime error   2 at 00B10011\n",
        "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {}, kInstall + std::string(" rm share/ovu/vo.bmp")},
-      {"record in both layouts, with a display and without", {"/bin/sh", "-c", kRecordThrice, "sh", "{ovu}", "--windowed", "320x240",
-       "--frames", "30", "--fixed-step", "16"}, 0, "", "", {}, "", "", record_matches_screenshot},
-      {"record to a pipe that closes", {"/bin/bash", "-c", "set -o pipefail; \"$@\" | head -c 50000 >/dev/null", "bash",
-       "{ovu}", "--windowed", "64x48", "--frames", "100", "--record", "-"}, 32, "", "record: cannot write '-': Broken pipe"},
+      {"record in both layouts, with a display and without", bash(kRecordThrice, {"--windowed", "320x240", "--frames",
+       "30", "--fixed-step", "16"}), 0, "", "", {}, "", "", record_matches_screenshot},
+      {"record to a pipe that closes", bash("set -o pipefail; \"$@\" | head -c 50000 >/dev/null", {"--windowed", "64x48",
+       "--frames", "100", "--record", "-"}), 32, "", "record: cannot write '-': Broken pipe"},
       // Its place made a directory while it records: the rename at the end fails, and says so.
-      {"record whose place is taken", {"/bin/bash", "-c", kAwait + "\"$@\" & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null && "
-       "mkdir -p out/taken; wait $ovu", "bash", "{ovu}", "--windowed", "64x48", "--frames", "30", "--max-fps", "10",
-       "--record", "out"}, 21, "Runtime error  21 at 00D10006\n", "ovu: record: cannot write 'out': Is a directory\n"},
+      {"record whose place is taken", bash(kAwait + "\"$@\" & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null && "
+       "mkdir -p out/taken; wait $ovu", {"--windowed", "64x48", "--frames", "30", "--max-fps", "10", "--record", "out"}), 21, "Runtime error  21 at 00D10006\n", "ovu: record: cannot write 'out': Is a directory\n"},
       // A termination request is no failure: the film so far is finished and put in place, at once. A signal that
       // would end it silently waits for the film's end instead.
-      {"SIGTERM while recording", {"/bin/bash", "-c", kSignalMidFilm, "TERM", "{ovu}", "--windowed", "64x48"}, 0, "", "",
-       {}, "", "head -n 1 out | grep -q '^YUV4MPEG2 W64 H48 '"},
-      {"SIGUSR1 while recording", {"/bin/bash", "-c", kSignalMidFilm, "USR1", "{ovu}", "--windowed", "64x48", "--frames",
-       "30", "--max-fps", "10"}, 138, "", "", {}, "", "test $(stat -c %s out) = $((54 + 30 * (6 + 3 * 64 * 48)))"},
+      {"SIGTERM while recording", bash(kSignalMidFilm, {"--windowed", "64x48"}, "TERM"), 0, "", "", {}, "",
+       "head -n 1 out | grep -q '^YUV4MPEG2 W64 H48 '"},
+      {"SIGUSR1 while recording", bash(kSignalMidFilm, {"--windowed", "64x48", "--frames", "30", "--max-fps", "10"}, "USR1"),
+       138, "", "", {}, "", "test $(stat -c %s out) = $((54 + 30 * (6 + 3 * 64 * 48)))"},
       {"record to a full disk", one_frame({"--record", "/dev/full"}), 28, "Runtime error  28 at 00D10006\n",
        "No space left on device"},
       {"record over the file-size limit", over_limit({"--record", "{dir}/out"}), 27, "Runtime error  27 at 00D10006\n",
@@ -262,15 +256,14 @@ std::vector<ProgramRow> program_rows() {
       // Two intervals at 2 fps: more than the pauses' 0.8 s, and the film's rate.
       {"frame rate cap", {"--windowed", "160x120", "--frames", "3", "--max-fps", "2", "--fps", "--record", "{dir}/r.y4m"},
        0, "", "fps: 3 frames", {}, "", "head -n 1 r.y4m | grep -q ' F2:1 '", paused_between_frames},
-      {"clicks and a drag, replayed", kOwnServer + std::vector<std::string>{"/bin/bash", "-c", kClicksReplayed, "bash",
-       "{ovu}", "--windowed", "160x120", "--fixed-step", "16", "--frames", "100", "--max-fps", "20"}, 0, "", "", {}, "",
-       kReplayedAlike},
+      {"clicks and a drag, replayed", kOwnServer + bash(kClicksReplayed, {"--windowed", "160x120", "--fixed-step", "16",
+       "--frames", "100", "--max-fps", "20"}), 0, "", "", {}, "", kReplayedAlike},
       // A journal is read whole before the window opens.
       {"replay of no file", {"--replay", "none"}, 2, "Runtime error   2 at 00D10011\n",
        "ovu: replay: cannot read 'none': No such file or directory\n", kNoDisplay},
       // A drop in the last frame counts as --frames does: from 1, and applied. A virtual clock: two real ones differ anyway.
-      {"replay into the last frame", {"/bin/sh", "-c", "\"$@\" --replay j --dump-water a && \"$@\" --dump-water b", "sh",
-       "{ovu}", "--windowed", "64x48", "--frames", "1", "--fixed-step", "16"}, 0, "", "", {},
+      {"replay into the last frame", bash("\"$@\" --replay j --dump-water a && \"$@\" --dump-water b",
+       one_frame({"--fixed-step", "16"})), 0, "", "", {},
        "printf 'ovu input journal 1\\n1 50 50\\n' >j", "! cmp -s a b"},
       {"replay past the last frame", {"--frames", "30", "--replay", "j"}, 65, "Runtime error  65 at 00D10011\n",
        "ovu: replay: 'j' line 3: frame 31 is past the last frame, 30\n", kNoDisplay,
