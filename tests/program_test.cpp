@@ -246,7 +246,8 @@ std::vector<ProgramRow> program_rows() {
        "No space left on device"},
       {"record over the file-size limit", over_limit({"--record", "{dir}/out"}), 27, "Runtime error  27 at 00D10006\n",
        "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
-      {"progress on a terminal", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5\" /dev/null", "{ovu}"},
+      // Two seconds of frames, so that a wrong time left shows in the last line.
+      {"progress on a terminal", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --max-fps 2\" /dev/null", "{ovu}"},
        0, "\rframe 1 of 5, *", "", {}, "", "", [](const TempDir&, const ChildResult& r) {
          EXPECT_TRUE(std::regex_search(r.out, std::regex("\rframe 5 of 5, [0-9]+\\.[0-9] fps, 0 s left  \r\n$"))) << r.out; }},
       {"no progress with --quiet", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --quiet\" /dev/null",
