@@ -83,10 +83,9 @@ bool Child::running() {
   return !reaped_;
 }
 
-ChildResult Child::wait() {
+ChildResult Child::wait(double seconds) {
   ChildResult result;
-  // The default 300 s: the sanitizers at a load of 10 on 2 cores.
-  result.timed_out = !eventually([&] { return !running(); });
+  result.timed_out = !eventually([&] { return !running(); }, seconds);
   if (result.timed_out) {
     kill(-pid_, SIGKILL);
     waitpid(pid_, &status_, 0);

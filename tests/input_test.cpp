@@ -75,7 +75,8 @@ TEST_P(InputSent, WaitingBeforeTheFirstFrame) {
   }
   if (row.signal != 0) ovu.signal(row.signal);
   ovu.signal(SIGCONT);
-  const test::ChildResult r = ovu.wait();
+  const test::ChildResult r = ovu.wait(60);
+  EXPECT_FALSE(r.timed_out) << "it did not end within a minute";
   EXPECT_EQ(r.exit_code, row.code) << r.err;
   EXPECT_EQ(r.out, row.out);
   EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
