@@ -60,10 +60,9 @@ SDL_Window* create_window(const WindowRequest& request) {
   // Borderless and maximised, for every monitor too: on Linux the
   // screensaver hosts own the monitors and hand us a window. Created at the
   // usable bounds as well, since without a window manager nothing would
-  // maximise it. Maximised once it
-  // exists, and resizable: a Wayland compositor maximises only a resizable
-  // window, and SDL keeps the size it was created with when asked at creation,
-  // which the compositor refuses.
+  // maximise it. Maximised once it exists, and resizable: a Wayland
+  // compositor maximises only a resizable window, and SDL keeps the size it
+  // was created with when asked at creation, which the compositor refuses.
   SDL_Rect bounds{0, 0, 640, 480};
   SDL_GetDisplayUsableBounds(0, &bounds);
   SDL_Window* window = SDL_CreateWindow("ovu", bounds.x, bounds.y, bounds.w, bounds.h,
