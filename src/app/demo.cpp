@@ -82,7 +82,7 @@ bool hosted(const Options& options) { return !own_window(options.mode); }
 // it waits, --frames or not.
 bool batch(const Options& options) {
   if (options.mode == Options::Mode::Wallpaper) return false;
-  return options.frames != 0 || !options.screenshot.empty() || !options.record.empty() || !options.dump_water.empty();
+  return options.frames != 0 || writes_frames(options);
 }
 
 // How long an unseen window waits for events at a time: a termination

@@ -50,10 +50,11 @@ int run(int argc, char** argv) {
   std::string error;
   if (!ovu::resolve_root_window(options, std::getenv("XSCREENSAVER_WINDOW"), error)) return usage_error(error);
   // Refuse an output that cannot be written before any window opens.
-  for (const std::string* path : {&options.screenshot, &options.dump_water, &options.record, &options.record_input}) {
-    if (path->empty() || *path == "-") continue;
-    if (const int code = ovu::check_writable(*path); code != 0)
-      return usage_error("cannot write '" + *path + "': " + ovu::file_error_text(code));
+  for (const auto& output : ovu::output_files(options)) {
+    const std::string& path = *output.second;
+    if (path.empty() || path == "-") continue;
+    if (const int code = ovu::check_writable(path); code != 0)
+      return usage_error("cannot write '" + path + "': " + ovu::file_error_text(code));
   }
   return ovu::run_demo(options);
 }

@@ -218,10 +218,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
   if (record_format && o.record.empty()) return fail("--record-format goes with --record");
   if (o.interactive && !own_window(o.mode))
     return fail("--interactive needs a window of our own: in a host's window the pointer is the host's");
-  const std::pair<const char*, const std::string*> outputs[] = {{"--screenshot", &o.screenshot},
-                                                                {"--dump-water", &o.dump_water},
-                                                                {"--record", &o.record},
-                                                                {"--record-input", &o.record_input}};
+  const auto outputs = output_files(o);
   for (std::size_t a = 0; a < std::size(outputs); ++a)
     for (std::size_t b = a + 1; b < std::size(outputs); ++b)
       if (!outputs[a].second->empty() && !outputs[b].second->empty() &&
@@ -291,9 +288,19 @@ WindowRequest window_request(const Options& options) {
   request.vsync = options.vsync;
   request.pointer_events = options.mode == Mode::Screensaver;
   request.pointer_presses = options.interactive;
-  request.offscreen_without_display =
-      !options.record.empty() || !options.screenshot.empty() || !options.dump_water.empty();
+  request.offscreen_without_display = writes_frames(options);
   return request;
+}
+
+std::array<std::pair<const char*, const std::string*>, 4> output_files(const Options& options) {
+  return {{{"--screenshot", &options.screenshot},
+           {"--dump-water", &options.dump_water},
+           {"--record", &options.record},
+           {"--record-input", &options.record_input}}};
+}
+
+bool writes_frames(const Options& options) {
+  return !options.screenshot.empty() || !options.record.empty() || !options.dump_water.empty();
 }
 
 std::optional<std::uint32_t> parse_window_id(const std::string& text) {

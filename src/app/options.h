@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/y4m.h"
@@ -62,6 +64,14 @@ bool own_window(Options::Mode mode);
 
 // The window a run asks for and the events it wants, from its mode.
 WindowRequest window_request(const Options& options);
+
+// The files a run writes, each with the option that names it (an empty
+// path: not asked for).
+std::array<std::pair<const char*, const std::string*>, 4> output_files(const Options& options);
+
+// Whether its pictures or its field go to files: such a run needs no
+// display, and draws every frame, seen or not.
+bool writes_frames(const Options& options);
 
 struct ParsedOptions {
   bool ok = false;
