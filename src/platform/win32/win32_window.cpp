@@ -254,8 +254,7 @@ void create_window(const WindowRequest& request) {
   const WindowStyle made = window_style(request);
   g_backend.covering = request.placement == WindowRequest::Placement::AllMonitors;
   g_backend.window = CreateWindowExA(made.ex_style, kClassName, kTitle, made.style, made.x, made.y, made.width,
-                                     made.height, made.parent, nullptr, g_backend.instance,
-                                     nullptr);
+                                     made.height, made.parent, nullptr, g_backend.instance, nullptr);
   // Shown only when made: the failure's error code must survive.
   if (g_backend.window == nullptr) return;
   ShowWindow(g_backend.window, made.show);
