@@ -143,9 +143,9 @@ std::size_t y4m_planes_size(int width, int height, ChromaLayout layout) {
 void fit_rgb(const std::uint8_t* rgb, int width, int height, int to_width, int to_height, std::vector<std::uint8_t>& out) {
   out.assign(static_cast<std::size_t>(to_width) * static_cast<std::size_t>(to_height) * 3, 0);
   const auto row = static_cast<std::size_t>(std::clamp(width, 0, to_width)) * 3;
+  const std::ptrdiff_t from_stride = std::ptrdiff_t{width} * 3, to_stride = std::ptrdiff_t{to_width} * 3;
   for (int y = 0; row > 0 && y < std::min(height, to_height); ++y)
-    std::copy_n(rgb + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3, row,
-                out.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * static_cast<std::size_t>(to_width) * 3));
+    std::copy_n(rgb + y * from_stride, row, out.begin() + y * to_stride);
 }
 
 void rgb_to_ycbcr(const std::uint8_t* rgb, int width, int height, ChromaLayout layout, std::uint8_t* planes) {
