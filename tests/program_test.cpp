@@ -38,8 +38,10 @@ const std::string kAwait =
     "await() { for i in $(seq 600); do \"$@\" && return; kill -0 $ovu 2>/dev/null || { echo \"ended before: $*\" >&2; "
     "return 1; }; sleep 0.1; done; echo \"not within a minute: $*\" >&2; return 1; }; "
     "shown() { id=$(xdotool search --onlyvisible --name '^ovu$' | head -n 1) && [ -n \"$id\" ]; }; ";
-// Destroyed from outside while it runs, on an X server of the row's own.
-const std::string kDestroyWindow = kAwait + "\"$@\" & ovu=$!; await shown && xdotool windowclose $id || kill -KILL $ovu; wait $ovu";
+// Destroyed from outside as soon as it has a name, mapped or not, on an X server of the row's own: once it
+// draws, Xlib may meet the loss in a request about another window first.
+const std::string kDestroyWindow = kAwait + "named() { id=$(xdotool search --name '^ovu$' | head -n 1) && [ -n \"$id\" ]; }; "
+    "\"$@\" & ovu=$!; await named && xdotool windowclose $id || kill -KILL $ovu; wait $ovu";
 // On a session bus of its own, watched: its traffic in "$0.bus", marked so that nothing sent is missed.
 constexpr const char* kOnSessionBus =
     "dbus-monitor --session >\"$0.bus\" 2>&1 & m=$!; "
