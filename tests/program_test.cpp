@@ -2,7 +2,6 @@
 // code, standard output, standard error and the files it writes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -38,10 +37,9 @@ const std::string kAwait =
     "await() { for i in $(seq 600); do \"$@\" && return; kill -0 $ovu 2>/dev/null || { echo \"ended before: $*\" >&2; "
     "return 1; }; sleep 0.1; done; echo \"not within a minute: $*\" >&2; return 1; }; "
     "shown() { id=$(xdotool search --onlyvisible --name '^ovu$' | head -n 1) && [ -n \"$id\" ]; }; ";
-// Destroyed from outside as soon as it has a name, mapped or not, on an X server of the row's own: once it
-// draws, Xlib may meet the loss in a request about another window first.
-const std::string kDestroyWindow = kAwait + "named() { id=$(xdotool search --name '^ovu$' | head -n 1) && [ -n \"$id\" ]; }; "
-    "\"$@\" & ovu=$!; await named && xdotool windowclose $id || kill -KILL $ovu; wait $ovu";
+// Destroyed from outside once it draws (it has said so), on an X server of the row's own.
+const std::string kDestroyWindow = kAwait + "\"$@\" --verbose 2>err & ovu=$!; await grep -q '^window:' err && await shown && "
+    "xdotool windowclose $id || kill -KILL $ovu; wait $ovu; code=$?; cat err >&2; exit $code";
 // On a session bus of its own, watched: its traffic in "$0.bus", marked so that nothing sent is missed.
 constexpr const char* kOnSessionBus =
     "dbus-monitor --session >\"$0.bus\" 2>&1 & m=$!; "
@@ -168,6 +166,7 @@ void paused_between_frames(const TempDir&, const ChildResult& r) {
 std::vector<ProgramRow> program_rows() {
   const std::string no_window = "Runtime error   1 at 00D10001\n", usage = "\nusage: ovu";
   const std::string x11_helper = std::string("X11_HELPER=") + OVU_X11_HELPER;
+  const std::string gone = "Runtime error   1 at 00D10004\n", destroyed = "ovu: x11: our window was destroyed from outside";
   // clang-format off
   std::vector<ProgramRow> rows = {
       // Bit 6 of the control word is reserved and may read back as 1.
@@ -215,8 +214,8 @@ std::vector<ProgramRow> program_rows() {
        "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
       // Under 0.15 s of CPU in 3 s unmapped.
       {"unmapped, the plain demo waits", kOwnServer + bash(kUnmapped, {}, "{dir}/run"), 0, "", "", {}, "", "test $(cat run.cpu) -lt 15"},
-      {"window destroyed from outside", kOwnServer + bash(kDestroyWindow, {"--windowed", "64x48"}), 1,
-       "Runtime error   1 at 00D10004\n", "ovu: x11: our window was destroyed from outside"},
+      {"window destroyed from outside", kOwnServer + bash(kDestroyWindow, {"--windowed", "64x48"}), 1, gone, destroyed},
+      {"window destroyed while it opens", kOwnServer + bash("exec 3< <(\"$X11_HELPER\" destroy-new); read -r _ <&3; exec \"$@\"", {"--windowed", "64x48"}), 1, gone, destroyed, {x11_helper}},
       {"input-only host window", bash(in_host_window("input-only"), {}, "{dir}/host"), 1,
        no_window, "is input-only", {x11_helper}},
       // Only the plain demo keeps the display awake, as a video player does; a screensaver run leaves its power alone.

@@ -2,6 +2,8 @@
 //   x11_helper hold                print "ready", map the next window, stop its process (SIGSTOP) once
 //                                  it asks to be maximised and print its id: what is sent to it then
 //                                  waits for its first pump
+//   x11_helper destroy-new         print "ready" and destroy the next 64x48 window as soon as it is made
+//                                  (toolkits make other windows first, to probe GL)
 //   x11_helper close ID            ask window ID to close (WM_DELETE_WINDOW)
 //   x11_helper host WxH [argb|input-only]  map a plain window as a screensaver host would, print its
 //                                  id and keep it until it is destroyed; argb: of depth 32, as
@@ -20,12 +22,8 @@
 namespace {
 
 // Stands in for a window manager until a window is mapped and has asked to be maximised, the last step
-// of its opening; the first line says when it is ready.
+// of its opening.
 int hold(Display* display) {
-  XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
-  XSync(display, False);
-  std::puts("ready");
-  std::fflush(stdout);
   for (;;) {
     XEvent event;
     XNextEvent(display, &event);
@@ -50,6 +48,14 @@ int hold(Display* display) {
       return 0;
     }
   }
+}
+
+int destroy_new(Display* display) {
+  XEvent event;
+  const XCreateWindowEvent& made = event.xcreatewindow;
+  while (XNextEvent(display, &event) == 0 && (event.type != CreateNotify || made.width != 64 || made.height != 48)) continue;
+  XDestroyWindow(display, made.window);
+  return 0;
 }
 
 int close_window(Display* display, Window window) {
@@ -107,7 +113,14 @@ int main(int argc, char** argv) {
   }
   const std::string command = argc > 1 ? argv[1] : "";
   int result = 64;
-  if (command == "hold") result = hold(display);
+  // Ready once the server watches the root for it, so that nothing the program does meanwhile is missed.
+  if (command == "hold" || command == "destroy-new") {
+    XSelectInput(display, DefaultRootWindow(display), command == "hold" ? SubstructureRedirectMask : SubstructureNotifyMask);
+    XSync(display, False);
+    std::puts("ready");
+    std::fflush(stdout);
+    result = command == "hold" ? hold(display) : destroy_new(display);
+  }
   const Window window =
       argc < 3 || std::strcmp(argv[2], "root") == 0 ? DefaultRootWindow(display) : std::strtoul(argv[2], nullptr, 0);
   if (command == "close" && argc == 3) result = close_window(display, window);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <tuple>
 
 namespace ovu {
 namespace {

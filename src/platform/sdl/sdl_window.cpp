@@ -216,7 +216,7 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
   }
-  x11_route_errors();
+  x11_route_errors(!hosted);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
     return false;

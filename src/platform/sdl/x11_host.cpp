@@ -20,6 +20,7 @@ namespace {
 
 Window g_window = 0;  // the host's, once adopted
 Window g_own = 0;     // ours
+bool g_making_own = false;  // ours is being made, its id not known yet
 bool g_lost = false;
 int g_probe_errors = 0;
 int g_glx_errors = 0;  // GLX's first error code; 0: not known
@@ -47,7 +48,10 @@ int on_x_error(Display* display, XErrorEvent* error) {
     return 0;
   }
   std::string reason = "x11: our window was destroyed from outside";
-  if (!gone || g_own == 0 || error->resourceid != g_own) {
+  // While ours is being made its id is not known yet; the root, the only
+  // other window we touch then, cannot go away.
+  const bool ours = g_making_own || (g_own != 0 && error->resourceid == g_own);
+  if (!gone || !ours) {
     char text[160] = "";
     XGetErrorText(display, error->error_code, text, sizeof text);
     reason = "x11: X error " + std::string(text) + " (request " + std::to_string(error->request_code) + "." +
@@ -106,7 +110,8 @@ bool x11_find_host_window(std::uint32_t id, bool root, std::uintptr_t& window, s
   return true;
 }
 
-void x11_route_errors() {
+void x11_route_errors(bool own_window) {
+  g_making_own = own_window;
   XSetErrorHandler(on_x_error);
   XSetIOErrorHandler(on_connection_lost);
 }
@@ -114,6 +119,7 @@ void x11_route_errors() {
 void x11_watch_own_window(SDL_Window* window) {
   Display* display = nullptr;
   g_own = x11_window_of(window, display);
+  g_making_own = false;
 }
 
 void x11_watch_host_window(SDL_Window* window) {

@@ -14,7 +14,8 @@ namespace ovu {
 // X errors and a lost connection end the program through the runtime stop
 // (code 1) instead of Xlib's dump and exit. Called before SDL opens the
 // display, so that SDL's own handler, which passes errors on, passes them to us.
-void x11_route_errors();
+// `own_window`: the window to be made is ours, not a host's.
+void x11_route_errors(bool own_window);
 
 // Remembers our own window, so that its destruction from outside is named.
 void x11_watch_own_window(SDL_Window* window);
