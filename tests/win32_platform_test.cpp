@@ -270,7 +270,7 @@ struct Screensaver {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     EXPECT_TRUE(CreateProcessA(nullptr, ("..\\ovu.scr " + arguments).data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
+                               &startup, &info)) << "error " << GetLastError();
   }
   bool running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
   int wait() {  // the exit code, or -1 when it did not end in time
