@@ -269,8 +269,9 @@ struct Screensaver {
   explicit Screensaver(const std::string& arguments) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    EXPECT_TRUE(CreateProcessA(nullptr, ("..\\ovu.scr " + arguments).data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info)) << "error " << GetLastError();
+    // Wine on a loaded machine now and then fails to start a process at all; a fault of ours fails every try.
+    EXPECT_TRUE(pump_until([&] { return CreateProcessA(nullptr, ("..\\ovu.scr " + arguments).data(), nullptr, nullptr,
+                                 FALSE, 0, nullptr, nullptr, &startup, &info); }, 5000)) << "error " << GetLastError();
   }
   bool running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
   int wait() {  // the exit code, or -1 when it did not end in time
