@@ -10,7 +10,8 @@ namespace ovu {
 
 namespace {
 
-void record_stop(int code, const std::string& path) {
+// A film write that failed ends the run with its code; 0 goes on.
+void stop_on_error(int code, const std::string& path) {
   stop_on_file_error(code, kWhereRecord, "record: cannot write", path);
 }
 
@@ -21,7 +22,7 @@ void Recorder::open(const Options& options) {
   path_ = options.record;
   rate_ = record_frame_rate(options.fixed_step_ms, options.max_fps);
   layout_ = options.record_chroma;
-  record_stop(output_open(path_, file_), path_);
+  stop_on_error(output_open(path_, file_), path_);
 }
 
 void Recorder::start(int width, int height) {
@@ -49,14 +50,14 @@ void Recorder::frame(int width, int height) {
 
 void Recorder::finish() {
   if (!active()) return;
-  record_stop(output_finish(file_), path_);
+  stop_on_error(output_finish(file_), path_);
 }
 
 // A reader that went away (EPIPE) ends the run here as any other failure does.
 void Recorder::write(const std::uint8_t* data, std::size_t size) {
   if (const int code = output_write(file_, data, size); code != 0) {
     output_discard(file_);
-    record_stop(code, path_);
+    stop_on_error(code, path_);
   }
 }
 

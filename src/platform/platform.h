@@ -26,6 +26,8 @@ struct WindowRequest {
                   // it never takes input and never keeps the session awake
   };
   Placement placement = Placement::Maximised;
+  // Drawing into a window that a screensaver host made.
+  bool hosted() const { return placement == Placement::HostWindow || placement == Placement::HostRoot; }
   int width = 0;  // Windowed
   int height = 0;
   std::uint32_t host_window = 0;

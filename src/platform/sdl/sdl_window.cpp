@@ -196,7 +196,7 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   // Our own handlers give Ctrl+C its runtime-error code and SIGTERM its close.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   using Placement = WindowRequest::Placement;
-  const bool hosted = request.placement == Placement::HostWindow || request.placement == Placement::HostRoot;
+  const bool hosted = request.hosted();
   g_backend.pointer_events = request.pointer_events;
   g_backend.pointer_presses = request.pointer_presses;
   // Any click ends a run that ends on the pointer, or drops into the water, the one that gives its window the focus too.

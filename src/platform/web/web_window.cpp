@@ -150,7 +150,7 @@ EM_BOOL on_context_restored(int, const void*, void*) {
 
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   using Placement = WindowRequest::Placement;
-  if (request.placement == Placement::HostWindow || request.placement == Placement::HostRoot) {
+  if (request.hosted()) {
     reason = "web: a page has no screensaver host's window to draw into";
     return false;
   }
