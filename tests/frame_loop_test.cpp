@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <utility>
 #include <vector>
 

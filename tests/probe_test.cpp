@@ -8,9 +8,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <regex>

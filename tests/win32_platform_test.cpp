@@ -75,17 +75,55 @@ struct Scratch {
   ~Scratch() { fs::remove_all(path); }
 };
 
+// Pumps our own windows' messages while it waits: the program's window
+// calls into the preview window, which only answers while we pump.
+template <class Condition>
+bool pump_until(Condition condition, DWORD milliseconds = 30000) {
+  for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
+    if (GetTickCount() - start > milliseconds) return false;
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+  }
+  return true;
+}
+
+// A program started from the tests' folder; given a folder, its standard output and error go to files "out" and
+// "err" there.
+struct Process {
+  PROCESS_INFORMATION info{};
+  HANDLE output[2] = {};
+  explicit Process(std::string command_line, const fs::path& folder = {}) {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    for (int i = 0; i < 2 && !folder.empty(); ++i)
+      output[i] = CreateFileA((folder / (i ? "err" : "out")).string().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                              &inherited, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = folder.empty() ? 0 : STARTF_USESTDHANDLES;
+    startup.hStdOutput = output[0];
+    startup.hStdError = output[1];
+    // Wine on a loaded machine now and then fails to start a process at all; a fault of ours fails every try.
+    EXPECT_TRUE(pump_until([&] { return CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, !folder.empty(),
+                                                       0, nullptr, nullptr, &startup, &info); }, 5000))
+        << command_line << ": error " << GetLastError();
+  }
+  int wait() {  // the exit code, or -1 when it did not end in time
+    DWORD code = DWORD(-1);
+    if (pump_until([&] { return WaitForSingleObject(info.hProcess, 0) != WAIT_TIMEOUT; }))
+      GetExitCodeProcess(info.hProcess, &code);
+    return static_cast<int>(code);
+  }
+  ~Process() {
+    TerminateProcess(info.hProcess, 1);  // if it still runs
+    for (HANDLE handle : {info.hThread, info.hProcess, output[0], output[1]}) CloseHandle(handle);
+  }
+};
+
 struct ProbeRun { int code; std::string out, err; };
 
-// This program as a probe; cmd.exe strips the outer quotes and keeps the rest.
 ProbeRun run_probe(const std::string& args) {
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const Scratch scratch;
-  const fs::path out = scratch.path / "out", err = scratch.path / "err";
-  const int code = std::system(("\"\"" + std::string(self) + "\" probe " + args + " >\"" + out.string() + "\" 2>\"" +
-                                err.string() + "\"\"").c_str());
-  return {code, read_file(out), read_file(err)};
+  const Scratch scratch;  // a braced list runs in order: the files are read before the Process closes them
+  return {Process("\"" + std::string(_pgmptr) + "\" probe " + args, scratch.path).wait(), read_file(scratch.path / "out"),
+          read_file(scratch.path / "err")};
 }
 
 TEST(Win32Stop, TheLineEndsInCrLfAndFaultsEndWithTheCodesOfTheTable) {
@@ -252,40 +290,6 @@ TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrAClo
   }
 }
 
-// Pumps our own windows' messages while it waits: the program's window
-// calls into the preview window, which only answers while we pump.
-template <class Condition>
-bool pump_until(Condition condition, DWORD milliseconds = 30000) {
-  for (const DWORD start = GetTickCount(); !condition(); Sleep(20)) {
-    if (GetTickCount() - start > milliseconds) return false;
-    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
-  }
-  return true;
-}
-
-// ovu.scr from the build folder, started in the tests' one, which has no bitmaps, as Windows does.
-struct Screensaver {
-  PROCESS_INFORMATION info{};
-  explicit Screensaver(const std::string& arguments) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    // Wine on a loaded machine now and then fails to start a process at all; a fault of ours fails every try.
-    EXPECT_TRUE(pump_until([&] { return CreateProcessA(nullptr, ("..\\ovu.scr " + arguments).data(), nullptr, nullptr,
-                                 FALSE, 0, nullptr, nullptr, &startup, &info); }, 5000)) << "error " << GetLastError();
-  }
-  bool running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
-  int wait() {  // the exit code, or -1 when it did not end in time
-    DWORD code = DWORD(-1);
-    if (pump_until([&] { return !running(); })) GetExitCodeProcess(info.hProcess, &code);
-    return static_cast<int>(code);
-  }
-  ~Screensaver() {
-    if (running()) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-  }
-};
-
 std::string handle_text(HWND window) { return std::to_string(reinterpret_cast<std::uintptr_t>(window)); }
 
 bool same_client_size(HWND a, HWND b) {
@@ -296,10 +300,11 @@ bool same_client_size(HWND a, HWND b) {
 }
 
 TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAwayAndIsRefusedAfter) {
-  // The display settings' preview, in miniature.
+  // The display settings' preview, in miniature. ovu.scr runs from the build folder in the tests' one, which has no
+  // bitmaps, as Windows starts it.
   HWND preview = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 152, 112, nullptr, nullptr, nullptr,
                                  nullptr);
-  Screensaver ovu("/p " + handle_text(preview));
+  Process ovu("..\\ovu.scr /p " + handle_text(preview));
   HWND child = nullptr;
   ASSERT_TRUE(pump_until([&] { return (child = FindWindowExA(preview, nullptr, "wc", nullptr)) != nullptr; }))
       << "exit code " << ovu.wait();
@@ -317,7 +322,7 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAwayAndIsRefus
   EXPECT_EQ(ovu.wait(), 0);
 
   // Started for a window that is gone, it fails; without a console its line has a box of its own.
-  Screensaver again("/p:" + handle_text(preview));
+  Process again("..\\ovu.scr /p:" + handle_text(preview));
   HWND box = nullptr;
   ASSERT_TRUE(pump_until([&] { return (box = FindWindowA("#32770", "Error")) != nullptr; })) << again.wait();
   char text[128] = {};
@@ -335,7 +340,7 @@ TEST(Win32Screensaver, PreviewDrawsInsideTheGivenWindowUntilItGoesAwayAndIsRefus
 int host(int argc, char** argv) {
   const HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 100, 80, 600, 400, nullptr, nullptr,
                                      nullptr, nullptr);
-  Screensaver ovu("/c:" + handle_text(owner));
+  Process ovu("..\\ovu.scr /c:" + handle_text(owner));
   auto fail = [](const char* reason) { return std::fprintf(stderr, "host: %s\n", reason), 70; };
   HWND dialog = nullptr;
   RECT outer{}, ours{};
