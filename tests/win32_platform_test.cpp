@@ -121,7 +121,7 @@ struct Process {
 struct ProbeRun { int code; std::string out, err; };
 
 ProbeRun run_probe(const std::string& args) {
-  const Scratch scratch;  // a braced list runs in order: the files are read before the Process closes them
+  const Scratch scratch;  // a braced list runs in order: the probe has ended before its files are read
   return {Process("\"" + std::string(_pgmptr) + "\" probe " + args, scratch.path).wait(), read_file(scratch.path / "out"),
           read_file(scratch.path / "err")};
 }
