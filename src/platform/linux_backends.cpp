@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "core/environment.h"
 #include "platform/backend.h"
 #include "platform/stop.h"
 
@@ -25,10 +26,7 @@ bool on_layers(const WindowRequest& request) {
 
 }  // namespace
 
-bool wayland_named() {
-  const char* named = std::getenv("WAYLAND_DISPLAY");
-  return (named != nullptr && *named != '\0') || std::getenv("WAYLAND_SOCKET") != nullptr;
-}
+bool wayland_named() { return environment("WAYLAND_DISPLAY") != nullptr || std::getenv("WAYLAND_SOCKET") != nullptr; }
 
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   g_backend = on_layers(request) ? &kLayerBackend : &kSdlBackend;

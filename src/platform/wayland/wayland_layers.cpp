@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "core/environment.h"
 #include "fractional-scale-v1-client.h"
 #include "platform/backend.h"
 #include "platform/stop.h"
@@ -113,7 +114,6 @@ struct Layers {
 
 Layers g;
 
-constexpr int kDepthChoices[] = {32, 24, 16};
 constexpr int kWholeScale = 120;  // the fractional-scale protocol's unit
 
 bool drawing(const Layer& layer) { return layer.drawable != EGL_NO_SURFACE; }
@@ -548,7 +548,7 @@ std::string output_names() {
 bool connect(std::string& reason) {
   g.display = wl_display_connect(nullptr);
   if (g.display == nullptr) {
-    const char* named = std::getenv("WAYLAND_DISPLAY");
+    const char* named = environment("WAYLAND_DISPLAY");
     reason = std::string("wayland: cannot connect to the Wayland display '") + (named ? named : "") +
              "': " + std::strerror(errno);
     return false;
