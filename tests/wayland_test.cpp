@@ -123,7 +123,7 @@ TEST(Wayland, AWallpaperThatNoOutputShowsWaits) {
 // Started by swayidle as docs/wayland.md says, after a second of idleness:
 // above a fullscreen window on both outputs, not holding back swayidle's
 // later timeout, drawing on after pointer nudges within the slack, and ended
-// by a key that the window never sees. Run again, a move by the first
+// by a key that the window never sees, pressed or released. Run again, a move by the first
 // output's width (onto the same spot of the second) ends it, and so does a
 // click; the cursor is hidden over it. The pointer is a helper's own.
 TEST(Wayland, TheScreensaverCoversEveryOutputUntilInputThatOnlyItSees) {
@@ -151,7 +151,8 @@ TEST(Wayland, TheScreensaverCoversEveryOutputUntilInputThatOnlyItSees) {
   ASSERT_EQ(test::run_child({OVU_WAYLAND_POINTER, "3,2", "-3,1"}, options).exit_code, 0);
   const Image before = grab(sway, "HEADLESS-1", dir);
   EXPECT_TRUE(test::eventually([&] { return grab(sway, "HEADLESS-1", dir).rgb != before.rgb; }, 60)) << "no frame after nudges";
-  EXPECT_EQ(test::run_child({"/usr/bin/wtype", "-s", "1000", "q"}, options).exit_code, 0);
+  // q held for half a second: the screensaver ends at once, but keeps the keyboard till it is up.
+  EXPECT_EQ(test::run_child({"/usr/bin/wtype", "-s", "1000", "-P", "q", "-s", "500", "-p", "q"}, options).exit_code, 0);
   EXPECT_TRUE(test::eventually([&] { return test::read_file(dir.file("code")) == "0\n"; }, 60));
   EXPECT_EQ(wev.output().find("sym: q"), std::string::npos) << wev.output();
   for (const char* ending : {"320,0", "click"}) {
