@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <thread>
 
 #include "driver.h"
@@ -161,7 +160,8 @@ TEST(Wayland, TheScreensaverCoversEveryOutputUntilInputThatOnlyItSees) {
     ASSERT_EQ(test::run_child({OVU_WAYLAND_POINTER, ending}, options).exit_code, 0);
     const test::ChildResult r = saver.wait(60);
     EXPECT_EQ(r.exit_code, 0) << ending;
-    EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(set_cursor\(\d+, nil, 0, 0\))"))) << ending;
+    const std::size_t cursor = r.err.find(".set_cursor(");  // (serial, no surface, 0, 0): none
+    EXPECT_TRUE(cursor != std::string::npos && r.err.find(", ", cursor) == r.err.find(", nil, 0, 0)", cursor)) << ending;
   }
 }
 
