@@ -27,6 +27,7 @@
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "platform/stop.h"
+#include "platform/system_keys.h"
 
 namespace ovu {
 
@@ -192,33 +193,42 @@ void init_scene(Demo& demo) {
   demo.textures.intro = load_masked_texture(image.path, mask.path, upload_rgba_texture, image.hint, mask.hint);
 }
 
-// One waiting event; true when it ends the program.
+// A press or a drag drops where it touches the water, through the pixel's
+// centre as the picture on the screen shows it; a miss keeps an earlier hit.
+void press_into_water(Demo& demo, const PlatformEvent& event) {
+  const auto site =
+      drop_site_under(demo.shown_sway, demo.window.width, demo.window.height, event.x + 0.5, event.y + 0.5);
+  if (!site) return;
+  const auto same = [&](const auto& entry) { return entry.first == event.pointer; };
+  const auto at = std::find_if(demo.pressed.begin(), demo.pressed.end(), same);
+  if (at != demo.pressed.end())
+    at->second = *site;
+  else
+    demo.pressed.emplace_back(event.pointer, *site);
+}
+
+// One waiting event; true when it ends the program. The pointer ends the
+// screensaver run, and drops into the water of an interactive one.
 bool handle_event(Demo& demo, const PlatformEvent& event) {
+  const bool screensaver = demo.options.mode == Options::Mode::Screensaver;
   switch (event.kind) {
-    case PlatformEvent::Key: return !hosted(demo.options);
+    case PlatformEvent::Key:
+    case PlatformEvent::SystemKey: return key_ends_run(event.kind, hosted(demo.options), screensaver);
     case PlatformEvent::Quit: return true;
-    // Asked for by the Windows screensaver run alone.
-    case PlatformEvent::Click: return true;
-    case PlatformEvent::Pointer: return demo.pointer.moved_away(event.x, event.y);
     case PlatformEvent::Press:
-    case PlatformEvent::Drag:
-      // Through the pixel's centre, as the picture on the screen shows it; a miss keeps an earlier hit.
-      if (const auto site = drop_site_under(demo.shown_sway, demo.window.width, demo.window.height, event.x + 0.5,
-                                            event.y + 0.5)) {
-        const auto same = [&](const auto& entry) { return entry.first == event.pointer; };
-        const auto at = std::find_if(demo.pressed.begin(), demo.pressed.end(), same);
-        if (at != demo.pressed.end())
-          at->second = *site;
-        else
-          demo.pressed.emplace_back(event.pointer, *site);
-      }
+      if (screensaver) return true;
+      press_into_water(demo, event);
+      return false;
+    case PlatformEvent::Pointer:
+      if (screensaver) return demo.pointer.moved_away(event.x, event.y);
+      if (event.held) press_into_water(demo, event);
       return false;
     case PlatformEvent::Resize:
       demo.window.width = event.width;
       demo.window.height = event.height;
       apply_window_size(event.width, event.height);
       return false;
-    default: return false;  // system keys and the rest change nothing
+    default: return false;
   }
 }
 

@@ -27,8 +27,7 @@ struct Backend {
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
   std::uintptr_t host_window = 0;  // adopted, not ours: SDL leaves it alone when done
-  bool pointer_events = false;
-  bool pointer_presses = false;
+  bool pointer = false;  // Pointer and Press events asked for
   bool has_waited = false;  // `waited` came out of a wait and is the next to take
   SDL_Event waited{};
 };
@@ -101,8 +100,7 @@ void leave_out_unreachable_wayland() {
 }
 
 PlatformEvent resize_event(int width, int height) {
-  PlatformEvent event;
-  event.kind = PlatformEvent::Resize;
+  PlatformEvent event = PlatformEvent::of(PlatformEvent::Resize);
   event.width = width;
   event.height = height;
   return event;
@@ -120,9 +118,7 @@ PlatformEvent key_event(const SDL_KeyboardEvent& key) {
                        : code == SDLK_F4                      ? KeyName::F4
                        : code == SDLK_F10                     ? KeyName::F10
                                                               : KeyName::Other;
-  PlatformEvent event;
-  event.kind = key_down_kind(name, (key.keysym.mod & KMOD_ALT) != 0);
-  return event;
+  return PlatformEvent::of(key_down_kind(name, (key.keysym.mod & KMOD_ALT) != 0));
 }
 
 // The pointer comes in window coordinates, which a scaled display (HiDPI)
@@ -131,8 +127,7 @@ PlatformEvent pointer_event(PlatformEvent::Kind kind, int x, int y) {
   int width = 0, height = 0, drawable_width = 0, drawable_height = 0;
   SDL_GetWindowSize(g_backend.window, &width, &height);
   SDL_GL_GetDrawableSize(g_backend.window, &drawable_width, &drawable_height);
-  PlatformEvent event;
-  event.kind = kind;
+  PlatformEvent event = PlatformEvent::of(kind);
   event.x = width > 0 && drawable_width != width ? x * drawable_width / width : x;
   event.y = height > 0 && drawable_height != height ? y * drawable_height / height : y;
   return event;
@@ -140,26 +135,22 @@ PlatformEvent pointer_event(PlatformEvent::Kind kind, int x, int y) {
 
 bool translate(const SDL_Event& sdl, PlatformEvent& event) {
   switch (sdl.type) {
-    case SDL_QUIT: event.kind = PlatformEvent::Quit; return true;
+    case SDL_QUIT: event = PlatformEvent::of(PlatformEvent::Quit); return true;
     case SDL_KEYDOWN: event = key_event(sdl.key); return true;
     case SDL_MOUSEMOTION:
-      if (g_backend.pointer_presses && sdl.motion.state != 0) {
-        event = pointer_event(PlatformEvent::Drag, sdl.motion.x, sdl.motion.y);
-        return true;
-      }
       event = pointer_event(PlatformEvent::Pointer, sdl.motion.x, sdl.motion.y);
-      return g_backend.pointer_events;
+      event.held = sdl.motion.state != 0;
+      return g_backend.pointer;
     case SDL_MOUSEBUTTONDOWN:
-      event = pointer_event(g_backend.pointer_presses ? PlatformEvent::Press : PlatformEvent::Click, sdl.button.x,
-                            sdl.button.y);
-      return g_backend.pointer_events || g_backend.pointer_presses;
+      event = pointer_event(PlatformEvent::Press, sdl.button.x, sdl.button.y);
+      return g_backend.pointer;
     case SDL_SYSWMEVENT:
       if (!x11_host_window_destroyed(*sdl.syswm.msg)) return false;
-      event.kind = PlatformEvent::Quit;
+      event = PlatformEvent::of(PlatformEvent::Quit);
       return true;
     case SDL_WINDOWEVENT:
       switch (sdl.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: event.kind = PlatformEvent::Quit; return true;
+        case SDL_WINDOWEVENT_CLOSE: event = PlatformEvent::of(PlatformEvent::Quit); return true;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_RESIZED:
         case SDL_WINDOWEVENT_RESTORED:
@@ -197,10 +188,9 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   using Placement = WindowRequest::Placement;
   const bool hosted = request.hosted();
-  g_backend.pointer_events = request.pointer_events;
-  g_backend.pointer_presses = request.pointer_presses;
+  g_backend.pointer = request.pointer;
   // Any click ends a run that ends on the pointer, or drops into the water, the one that gives its window the focus too.
-  if (request.pointer_events || request.pointer_presses) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  if (request.pointer) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   leave_out_unreachable_wayland();
   // A screensaver run (a host's window, or the one over every monitor)
   // must not keep the display awake: SDL would otherwise inhibit the screen
@@ -268,8 +258,7 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
 
 bool poll(PlatformEvent& event) {
   if (x11_host_window_lost()) {
-    event = PlatformEvent{};
-    event.kind = PlatformEvent::Quit;
+    event = PlatformEvent::of(PlatformEvent::Quit);
     return true;
   }
   SDL_Event sdl;

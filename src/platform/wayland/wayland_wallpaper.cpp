@@ -323,8 +323,7 @@ bool poll(PlatformEvent& event) {
   const bool layers_left =
       std::any_of(g.outputs.begin(), g.outputs.end(), [](const auto& output) { return output->surface != nullptr; });
   if (layers_left) return false;
-  event = PlatformEvent{};
-  event.kind = PlatformEvent::Quit;
+  event = PlatformEvent::of(PlatformEvent::Quit);
   return true;
 }
 
