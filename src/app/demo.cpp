@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -240,20 +238,24 @@ bool handle_events(Demo& demo) {
   return false;
 }
 
+// The whole file; its end is no error, and a failed read's own error is kept.
+int read_whole_file(const std::string& path, std::string& text) {
+  FileHandle file;
+  int code = file_open(path.c_str(), file);
+  if (code != 0) return code;
+  std::string chunk(1 << 16, '\0');
+  for (std::size_t got = 0; code == 0; text.append(chunk, 0, got))
+    code = file_read(file, chunk.data(), chunk.size(), &got);
+  file_close(file);
+  return code == static_cast<int>(kCodeShortRead) ? 0 : code;
+}
+
 // The whole journal before the first frame: a bad one is refused, never applied in part.
 std::vector<JournalDrop> read_replay(const Options& options) {
   const std::string& path = options.replay;
   if (path.empty()) return {};
-  FileHandle file;
-  int code = file_open(path.c_str(), file);
   std::string text;
-  if (code == 0) {
-    file_close(file);
-    std::ifstream in(path, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad()) code = static_cast<int>(kCodeShortRead);
-  }
-  stop_on_file_error(code, kWhereReplay, "replay: cannot read", path);
+  stop_on_file_error(read_whole_file(path, text), kWhereReplay, "replay: cannot read", path);
   ParsedJournal parsed = parse_journal(text, static_cast<std::uint64_t>(options.frames));
   if (!parsed.ok) {
     const std::string reason = "replay: '" + path + "' line " + std::to_string(parsed.line) + ": " + parsed.reason;

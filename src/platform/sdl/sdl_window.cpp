@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/environment.h"
 #include "platform/backend.h"
 #include "platform/sdl/x11_host.h"
 #include "platform/system_keys.h"
@@ -33,9 +34,6 @@ struct Backend {
 };
 
 Backend g_backend;
-
-// Deepest first; fewer depth bits still draw the scene.
-constexpr int kDepthChoices[] = {32, 24, 16};
 
 void set_context_attributes(int depth_bits) {
   SDL_GL_ResetAttributes();
@@ -74,19 +72,14 @@ bool shows_pixels(const char* driver) {
   return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }
 
-bool set_in_environment(const char* variable) {
-  const char* value = std::getenv(variable);
-  return value != nullptr && *value != '\0';
-}
-
 // Without a socket that the environment names, libwayland cannot find a
 // compositor, and says "XDG_RUNTIME_DIR is invalid or not set" on standard
 // error when SDL probes for one; our own line is the only one owed. Unless
 // the user chose the drivers, Wayland is then left out of those tried.
 void leave_out_unreachable_wayland() {
   auto named = [](const char* variable, bool absolute) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0' && (!absolute || *value == '/');
+    const char* value = environment(variable);
+    return value != nullptr && (!absolute || *value == '/');
   };
   if (named("SDL_VIDEODRIVER", false) || named("WAYLAND_SOCKET", false) || named("WAYLAND_DISPLAY", true) ||
       named("XDG_RUNTIME_DIR", true))
@@ -181,14 +174,14 @@ bool next_event(SDL_Event& sdl) {
   return SDL_PollEvent(&sdl) != 0;
 }
 
-bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+// The hints the run needs and the video driver it draws on; true when that
+// is offscreen, there being no display.
+bool choose_driver(const WindowRequest& request) {
   // SDL takes the X11 window class from the environment, not from its hint.
   setenv("SDL_VIDEO_X11_WMCLASS", "wc", 1);
   // Our own handlers give Ctrl+C its runtime-error code and SIGTERM its close.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  using Placement = WindowRequest::Placement;
   const bool hosted = request.hosted();
-  g_backend.pointer = request.pointer;
   // Any click ends a run that ends on the pointer, or drops into the water, the one that gives its window the focus too.
   if (request.pointer) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   leave_out_unreachable_wayland();
@@ -197,9 +190,10 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   // saver over D-Bus, suspend it in X and reset the X idle timer every 30 s,
   // so the host would never blank or power down the monitor. The plain demo
   // keeps SDL's default, as a video player does.
-  if (hosted || request.placement == Placement::AllMonitors) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  const bool offscreen = request.offscreen_without_display && !hosted && !set_in_environment("DISPLAY") &&
-                         !set_in_environment("WAYLAND_DISPLAY") && std::getenv("SDL_VIDEODRIVER") == nullptr;
+  if (hosted || request.placement == WindowRequest::Placement::AllMonitors)
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  const bool offscreen = request.offscreen_without_display && !hosted && !environment("DISPLAY") &&
+                         !environment("WAYLAND_DISPLAY") && std::getenv("SDL_VIDEODRIVER") == nullptr;
   if (offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
   if (hosted) {
     // Host windows are X11 windows, and the context goes onto one of them.
@@ -207,6 +201,12 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
   }
   x11_route_errors(!hosted);
+  return offscreen;
+}
+
+// SDL's video on a driver that shows pixels (or offscreen, as chosen), and
+// the host's window found.
+bool start_video(const WindowRequest& request, bool offscreen, std::string& reason) {
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
     return false;
@@ -216,19 +216,19 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   if (!offscreen && !shows_pixels(SDL_GetCurrentVideoDriver()) && std::getenv("SDL_VIDEODRIVER") == nullptr) {
     reason = std::string("sdl: no display to open a window on (video driver '") + SDL_GetCurrentVideoDriver() +
              "'; is DISPLAY or WAYLAND_DISPLAY set?)";
-    SDL_Quit();
     return false;
   }
-  if (hosted) {
-    const bool root = request.placement == Placement::HostRoot;
-    if (!x11_find_host_window(request.host_window, root, g_backend.host_window, reason)) {
-      SDL_Quit();
-      return false;
-    }
-    // Otherwise SDL marks the host's window as a drop target, and the mark outlives us.
-    SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
-    SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
-  }
+  if (!request.hosted()) return true;
+  const bool root = request.placement == WindowRequest::Placement::HostRoot;
+  if (!x11_find_host_window(request.host_window, root, g_backend.host_window, reason)) return false;
+  // Otherwise SDL marks the host's window as a drop target, and the mark outlives us.
+  SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
+  SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
+  return true;
+}
+
+// The window with a current context, the deepest depth buffer first.
+bool make_context(const WindowRequest& request, std::string& reason) {
   for (int depth : kDepthChoices) {
     set_context_attributes(depth);
     g_backend.window = create_window(request);
@@ -240,16 +240,25 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   }
   if (g_backend.context == nullptr) {
     reason = std::string("sdl: cannot create a window with a GL context: ") + SDL_GetError();
-    SDL_Quit();
     return false;
   }
   SDL_GL_MakeCurrent(g_backend.window, g_backend.context);
+  return true;
+}
+
+bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+  g_backend.pointer = request.pointer;
+  const bool offscreen = choose_driver(request);
+  if (!start_video(request, offscreen, reason) || !make_context(request, reason)) {
+    SDL_Quit();
+    return false;
+  }
   info.swap_interval = set_swap_interval(request.vsync);
   SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
   info.context = offscreen ? "an offscreen EGL pbuffer, there being no display (SDL video driver 'offscreen')"
                            : std::string("a window (SDL video driver '") + SDL_GetCurrentVideoDriver() + "')";
   SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
-  if (hosted)
+  if (request.hosted())
     x11_watch_host_window(g_backend.window);
   else
     x11_watch_own_window(g_backend.window);

@@ -1,17 +1,25 @@
-# The browser backend's part of the build, included by src/CMakeLists.txt in
-# the web build. ovu_webgl is our GL 1.1 and GLU subset over WebGL: src/gl is
-# compiled as it is against Emscripten's GL headers, and these definitions of
-# the GL names take the place of the JavaScript ones.
+# The web build's platform part, included by src/CMakeLists.txt: the
+# runtime stop and file access of a page, the window on its canvas, and GL.
+# A page has WebGL, not GL 1.1 and GLU: ovu_webgl is our subset of both over
+# WebGL. src/gl is compiled as it is against Emscripten's GL headers, and
+# these definitions of the GL names take the place of the JavaScript ones.
+add_library(ovu_runtime STATIC
+  platform/guard.cpp
+  platform/posix/posix_file.cpp
+  platform/web/web_stop.cpp)
 add_library(ovu_webgl STATIC
   platform/web/web_glu.cpp
   platform/web/gl11_calls.cpp
   platform/web/webgl_pipeline.cpp
   platform/web/webgl_textures.cpp)
 target_link_libraries(ovu_webgl PUBLIC ovu_gl11_math)
+set(OVU_GL_LIBRARIES ovu_webgl)
+add_library(ovu_window STATIC platform/web/web_window.cpp platform/settings_none.cpp)
+target_link_libraries(ovu_window PUBLIC ovu_runtime PRIVATE ovu_webgl)
 
 # Makes `target` the page: ovu.html with its .js, .wasm and the three bitmaps
 # preloaded into the page's file system (.data), in the build directory.
-function(ovu_web_page target)
+function(ovu_platform_program target)
   set(page_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
   set(bitmaps "")
   foreach(name CHRMWARP.bmp vo.bmp vomask.bmp)

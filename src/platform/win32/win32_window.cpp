@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "platform/stop.h"
 #include "platform/system_keys.h"
+#include "platform/win32/win32_handle.h"
 
 namespace ovu {
 
@@ -91,10 +92,6 @@ void tear_down(HWND window) {
   release_context(window);
   DestroyWindow(window);
 }
-
-// Windows writes handles for screensavers as 32-bit numbers; on 64-bit
-// systems a handle is that number sign-extended.
-HWND handle_from(std::uint32_t id) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(id))); }
 
 void report_pointer(PlatformEvent::Kind kind, WPARAM wparam, LPARAM lparam) {
   if (!g_backend.pointer) return;
