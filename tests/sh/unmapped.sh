@@ -1,4 +1,4 @@
-# Runs "${@:2}" in a window of its own ($1 own) or in a host's window ($1
+# Runs "${@:2}" in a 64 x 48 window of its own ($1 own) or of a host's ($1
 # host), unmaps the window once it draws and keeps it unmapped for 3 s: its
 # CPU time (clock ticks, user + system) meanwhile in run.cpu. Its own window
 # is then mapped again and must draw before SIGTERM; the host's gets SIGTERM
@@ -8,24 +8,18 @@
 where=$1
 shift
 cpu() { awk '{ print $14 + $15 }' "/proc/$ovu/stat"; }
-pixel() { "$X11_HELPER" pixel "$id" $at; }
-changed() { [ "$(pixel)" != "$1" ]; }
-draws() { await changed "$(pixel)"; }
+changed() { [ "$("$X11_HELPER" pixel "$id" 32 45)" != "$1" ]; }
+draws() { await changed "$("$X11_HELPER" pixel "$id" 32 45)"; }
 if [ "$where" = host ]; then
   exec 3< <("$X11_HELPER" host 64x48 2>/dev/null)
   read -r id <&3
-  at="32 45"
   "$@" --window-id "$id" 2>run.err & ovu=$!
 else
-  at="320 470"
-  "$@" 2>run.err & ovu=$!
+  "$@" --windowed 64x48 2>run.err & ovu=$!
   await shown
 fi
-draws || kill -KILL $ovu
-xdotool windowunmap "$id"
-before=$(cpu)
-sleep 3
-echo $(($(cpu) - before)) >run.cpu
+draws && xdotool windowunmap "$id" || kill -KILL $ovu
+before=$(cpu) && sleep 3 && echo $(($(cpu) - before)) >run.cpu
 [ "$where" = host ] || { xdotool windowmap "$id" && draws; } || kill -KILL $ovu
 kill -TERM $ovu
 for _ in $(seq 100); do kill -0 $ovu 2>/dev/null && sleep 0.1; done
