@@ -61,8 +61,8 @@ mkdir "$work/none"
 LIBGL_DRIVERS_PATH="$work/none" "${run[@]}" ./ovu.exe --frames 1 >"$work/out" 2>&1
 (($? == 1)) || fail "without a GL driver: $(cat "$work/out")"
 # A film on standard output is binary: no CR is added before a LF.
-"${run[@]}" ./ovu.exe --windowed 64x48 --frames 2 --record - >"$work/film" 2>"$work/out" &&
-  (($(stat -c %s "$work/film") == $(head -n 1 "$work/film" | wc -c) + 2 * (6 + 3 * 64 * 48))) ||
+"${run[@]}" ./ovu.exe --windowed 160x120 --frames 2 --record - >"$work/film" 2>"$work/out" &&
+  (($(stat -c %s "$work/film") == $(head -n 1 "$work/film" | wc -c) + 2 * (6 + 3 * 160 * 120))) ||
   fail "ovu.exe --record - wrote $(stat -c %s "$work/film") bytes: $(cat "$work/out")"
 # A click drops into the water of an interactive run, and the journal says so.
 "${run[@]}" ./ovu.exe --windowed 160x120 --interactive --frames 200 --max-fps 20 --record-input "$work/j.txt" >"$work/out" 2>&1 &
