@@ -39,7 +39,7 @@ constexpr const char* kNoScreensaverCall = "grep -q member=End host.bus && ! gre
 // resets when its last client leaves refuses the program's connection meanwhile.
 const std::vector<std::string> kOwnServer = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24 -noreset"};
 std::vector<std::string> on_session_bus(const std::vector<std::string>& args) {
-  return kOwnServer + script("session-bus.sh", args);
+  return kOwnServer + std::vector<std::string>{"/usr/bin/dbus-run-session", "--"} + script("session-bus.sh", args);
 }
 
 // An installed copy: bitmaps looked for in the current directory, then beside it in share/ovu.
