@@ -22,6 +22,8 @@ program_packages=(
 test_packages=(
   libgtest-dev libbenchmark-dev
   sway grim  # a headless compositor for the Wayland checks, and its screenshots
+  swayidle wtype wev  # the screensaver started when idle, keys sent, and the keys a window gets
+  weston kwin-wayland  # compositors without the layer shell, and with fractional scale (KWin brings Qt: about 40 MB, 1 min)
   xvfb xauth xdotool x11-utils apitrace
   xprintidle dbus-daemon dbus-bin  # the X idle time and the session bus of the display-power checks
   valgrind hyperfine time

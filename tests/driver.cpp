@@ -136,13 +136,23 @@ XServer::~XServer() {
   server_->wait();
 }
 
-Sway::Sway() {
-  const passwd* user = getpwnam("ovu-wayland");
-  if (geteuid() != 0 || user == nullptr || chown(dir_.path().c_str(), user->pw_uid, user->pw_gid) != 0) {
-    unavailable_ = geteuid() != 0 ? "the compositor's user can only be taken on as root"
-                                  : "there is no user ovu-wayland to run the compositor as (.ci/run makes it)";
-    return;
+Compositor::Compositor(Kind kind, const std::string& scale) {
+  std::vector<std::string> command;
+  if (geteuid() == 0) {
+    const passwd* user = getpwnam("ovu-wayland");
+    if (user == nullptr || chown(dir_.path().c_str(), user->pw_uid, user->pw_gid) != 0) {
+      unavailable_ = "there is no user ovu-wayland to run the compositor as (scripts/test.sh makes it)";
+      return;
+    }
+    command = {"/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
+               "--regid=" + std::to_string(user->pw_gid), "--clear-groups"};
   }
+  const std::string dir = dir_.path(), size[] = {"--width=320", "--height=240"};
+  const std::vector<std::string> programs[] = {
+      {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "/usr/bin/sway", "-c", dir + "/config"},
+      {"/usr/bin/weston", "--backend=headless-backend.so", "--socket=wayland-1", size[0], size[1]},
+      {"KWIN_COMPOSE=Q", "/usr/bin/dbus-run-session", "--", dir + "/kwin_wayland", "--virtual", "--socket=wayland-1",
+       size[0], size[1], "--scale=" + scale, "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"}};
   write_file(dir_.file("config"), "xwayland disable\n"
                                   "output HEADLESS-1 resolution 320x240 position 0 0\n"
                                   "output HEADLESS-2 resolution 200x150 position 320 0\n"
@@ -150,32 +160,33 @@ Sway::Sway() {
                                   "default_floating_border pixel 12\n"
                                   "client.focused #ff00ff #ff00ff #ffffff #ff00ff #ff00ff\n"
                                   "client.unfocused #ff00ff #ff00ff #ffffff #ff00ff #ff00ff\n");
-  const std::string id = std::to_string(user->pw_uid);
-  server_ = std::make_unique<Child>(std::vector<std::string>{
-      "/usr/bin/setpriv", "--reuid=" + id, "--regid=" + std::to_string(user->pw_gid), "--clear-groups", "/usr/bin/env",
-      "-i", "XDG_RUNTIME_DIR=" + dir_.path(), "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
-      "WLR_LIBINPUT_NO_DEVICES=1", "/usr/bin/sway", "-c", dir_.file("config")});
-  // Ready once both of its sockets are there and it answers on the second.
+  std::error_code missing;  // then it fails to start, saying so
+  if (kind == Kind::KWin) fs::copy_file("/usr/bin/kwin_wayland", dir_.file("kwin_wayland"), missing);
+  command = command + std::vector<std::string>{"/usr/bin/env", "-i", "XDG_RUNTIME_DIR=" + dir, "HOME=" + dir,
+                                               "PATH=/usr/bin:/bin"} + programs[int(kind)];
+  server_ = std::make_unique<Child>(command);
+  // Ready once its socket is there (a client's first request waits for it
+  // to listen), and sway once it answers on its second socket too.
   const std::string ready = await(*server_, [&] {
     for (const auto& entry : fs::directory_iterator(dir_.path())) {
       const std::string name = entry.path().filename();
       if (entry.is_socket() && name.rfind("wayland-", 0) == 0) wayland_ = entry.path();
       if (entry.is_socket() && name.rfind("sway-ipc.", 0) == 0) ipc_ = entry.path();
     }
-    return !wayland_.empty() && !ipc_.empty() && msg({"-t", "get_version"}).exit_code == 0;
+    return !wayland_.empty() && (kind != Kind::Sway || (!ipc_.empty() && msg({"-t", "get_version"}).exit_code == 0));
   }, "its sockets");
   EXPECT_EQ(ready, "") << server_->output();
 }
 
-Sway::~Sway() {
-  if (server_) server_->signal(SIGTERM);
-  if (server_) server_->wait();
+// Its whole group, so that KWin goes with the session bus that started it.
+Compositor::~Compositor() {
+  if (!server_) return;
+  kill(-server_->pid(), SIGTERM);
+  server_->wait();
 }
 
-ChildResult Sway::msg(const std::vector<std::string>& args) const {
-  std::vector<std::string> command = {"/usr/bin/swaymsg", "-s", ipc_};
-  command.insert(command.end(), args.begin(), args.end());
-  return run_child(command);
+ChildResult Compositor::msg(const std::vector<std::string>& args) const {
+  return run_child(std::vector<std::string>{"/usr/bin/swaymsg", "-s", ipc_} + args);
 }
 
 std::vector<std::string> program(const std::vector<std::string>& args) {

@@ -96,22 +96,27 @@ private:
   std::string display_;
 };
 
-// A headless sway of the test's own (software rendering, no input devices),
-// its outputs HEADLESS-1 of 320 x 240 and, once made with `create_output`,
-// HEADLESS-2 of 200 x 150 to its right; windows titled "ovu" float with a
-// magenta border. It runs as the user ovu-wayland, since sway refuses root,
-// and clients reach it through the absolute path in env(), SDL's through
-// its Wayland driver.
-class Sway {
+// A headless Wayland compositor of the test's own, run as the caller, or as
+// root as the user ovu-wayland (sway refuses root). Sway: software
+// rendering, no input devices, outputs HEADLESS-1 of 320 x 240 and, once
+// made with `create_output`, HEADLESS-2 of 200 x 150 to its right; windows
+// titled "ovu" float with a magenta border. Weston 10's headless backend:
+// no layer shell and no seat. KWin's virtual one (under a session bus of its
+// own, from a copy of the binary, whose file capabilities are refused here):
+// one output, Virtual-0, of 320 x 240 at `scale`; grim cannot capture it.
+// Clients reach it through the absolute path in env(), SDL's through its
+// Wayland driver.
+class Compositor {
 public:
-  Sway();
-  ~Sway();  // not copied: it holds the compositor
+  enum class Kind { Sway, Weston, KWin };
+  explicit Compositor(Kind kind = Kind::Sway, const std::string& scale = "1");
+  ~Compositor();  // not copied: it holds the compositor
   // Why it cannot run here; empty when it runs.
   const std::string& unavailable() const { return unavailable_; }
   std::vector<std::string> env() const {
     return {"WAYLAND_DISPLAY=" + wayland_, "SWAYSOCK=" + ipc_, "SDL_VIDEODRIVER=wayland"};
   }
-  ChildResult msg(const std::vector<std::string>& args) const;
+  ChildResult msg(const std::vector<std::string>& args) const;  // swaymsg
 
 private:
   TempDir dir_;  // its XDG_RUNTIME_DIR, which the compositor outlives

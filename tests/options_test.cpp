@@ -33,6 +33,7 @@ TEST(Options, HostOptionsTakeEitherDashAndANamedWindowWins) {
       // A host that adds its preview window to a command line with --root.
       {{"--root", "--window-id", "77"}, Mode::HostWindow, 77, 0}, {{"--window-id", "77", "-root"}, Mode::HostWindow, 77, 0},
       {{"--delay", "1000000", "--window", "--windowed", "640x480"}, Mode::WindowedDemo, 0, 1000000},
+      {{"--screensaver"}, Mode::Screensaver, 0, 0},
   };
   for (const Case& c : cases) {
     const ParsedOptions p = parse(c.args);
@@ -58,10 +59,11 @@ TEST(Options, ValuesAreTakenInBothForms) {
   EXPECT_TRUE(o.fps && o.verbose && !o.vsync && !o.intro && o.quiet && o.interactive);
   EXPECT_EQ(o.record_chroma, ChromaLayout::Half);
   EXPECT_EQ(parse({"--max-fps", "1"}).options.max_fps, 1);
-  // A wallpaper caps itself unless told otherwise.
+  // A wallpaper and a screensaver cap themselves unless told otherwise.
   EXPECT_EQ(parse({"--wallpaper"}).options.max_fps, 30);
   EXPECT_EQ(parse({"--output=DP-1", "--wallpaper"}).options.output, "DP-1");
-  EXPECT_EQ(parse({"--max-fps", "5", "--wallpaper"}).options.max_fps, 5);
+  EXPECT_EQ(parse({"--output=DP-1", "--screensaver"}).options.max_fps, 30);
+  EXPECT_EQ(parse({"--max-fps", "5", "--screensaver"}).options.max_fps, 5);
   EXPECT_EQ(parse({"--frames", "2147483647"}).options.frames, 2147483647);
   EXPECT_EQ(parse({"--fixed-step", "2147483647"}).options.fixed_step_ms, std::vector<int>{2147483647});
 }
@@ -96,14 +98,15 @@ TEST(Options, MalformedFormsAreRefusedWithTheirReason) {
       {{"--record-format", "420"}, "--record-format goes with --record"},
       {{"--record-input", "x", "--dump-water", "./x"}, "--dump-water and --record-input name the same file './x'"},
       {{"--root", "--interactive"}, "--interactive needs a window of our own: in a host's window the pointer is the host's"},
-      // A wallpaper has no one frame, no recording and no host.
+      // A wallpaper or a screensaver has no one frame, no recording and no host, and drops nothing.
       {{"--wallpaper", "--frames", "1", "--screenshot", "a.png"}, "--wallpaper cannot go with --screenshot"},
-      {{"--record", "-", "--wallpaper"}, "--wallpaper cannot go with --record"},
+      {{"--record", "-", "--screensaver"}, "--screensaver cannot go with --record"},
       {{"--wallpaper", "--windowed", "64x48"}, "--wallpaper cannot go with --windowed"},
-      {{"--interactive", "--wallpaper"}, "--wallpaper cannot go with --interactive"},
+      {{"--interactive", "--screensaver"}, "--screensaver cannot go with --interactive"},
+      {{"--screensaver", "--wallpaper"}, "--wallpaper cannot go with --screensaver"},
       {{"--wallpaper", "-root"}, "--wallpaper cannot go with --root"},
       {{"--delay", "5", "--window-id", "5", "--wallpaper"}, "--wallpaper cannot go with --delay"},
-      {{"--wallpaper=1"}, "--wallpaper takes no value"}, {{"--output", "DP-1"}, "--output goes with --wallpaper"},
+      {{"--wallpaper=1"}, "--wallpaper takes no value"}, {{"--output", "DP-1"}, "--output goes with --wallpaper or --screensaver"},
       {{"--wallpaper", "--output="}, "--output needs an output's name, such as HDMI-A-1"},
   };
   for (const auto& more :

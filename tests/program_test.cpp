@@ -126,6 +126,7 @@ std::vector<ProgramRow> program_rows() {
        "64x48", "--frames", "1"}, 1, no_window, "GLX"},
       {"wallpaper without Wayland", {"--wallpaper"}, 1, no_window,
        "ovu: wayland: --wallpaper needs a Wayland compositor, and WAYLAND_DISPLAY is not set (on X11, --root", kNoDisplay},
+      {"screensaver on X11", {"--screensaver"}, 1, no_window, "is not set (on X11, xscreensaver and", {"WAYLAND_DISPLAY"}},
       {"no such host window", {"--window-id", "0x7ffffff", "--frames", "1"}, 1, no_window, "0x7ffffff"},
       {"bad host variable", {"--root", "--frames", "1"}, 64, "", "XSCREENSAVER_WINDOW", {"XSCREENSAVER_WINDOW=0x"}},
       {"empty host variable: the root window", {"--root", "--frames", "1"}, 0, "", "", {"XSCREENSAVER_WINDOW="}},

@@ -77,10 +77,10 @@ struct Demo {
 bool hosted(const Options& options) { return !own_window(options.mode); }
 
 // Runs whose frames are their output draw every one of them, seen or not.
-// A wallpaper's frames are only ever seen: with none of its outputs asking,
-// it waits, --frames or not.
+// A wallpaper's or a screensaver's frames are only ever seen: with none of
+// its outputs asking, it waits, --frames or not.
 bool batch(const Options& options) {
-  if (options.mode == Options::Mode::Wallpaper) return false;
+  if (options.mode == Options::Mode::Wallpaper || options.mode == Options::Mode::Screensaver) return false;
   return options.frames != 0 || writes_frames(options);
 }
 

@@ -86,7 +86,7 @@ constexpr Flag kFlags[] = {
     {"--fps", &Options::fps, true},     {"--verbose", &Options::verbose, true}, {"--vsync", &Options::vsync, true},
     {"--no-vsync", &Options::vsync, false}, {"--no-intro", &Options::intro, false}, {"--quiet", &Options::quiet, true},
     {"--interactive", &Options::interactive, true}, {"--window", nullptr, false}, {"--root", nullptr, false},
-    {"--wallpaper", nullptr, false},
+    {"--wallpaper", nullptr, false}, {"--screensaver", nullptr, false},
 };
 
 template <std::string Options::*field>
@@ -167,19 +167,22 @@ std::string resolve_mode(Options& o, const std::vector<std::string>& given) {
   const bool root = last != given.rend() && *last == "--root";
   o.mode = o.window != 0 ? Mode::HostWindow : root ? Mode::HostRoot : Mode::Demo;
   const bool windowed = has("--windowed");
-  if (has("--wallpaper")) {
-    // A wallpaper has no one frame to keep or record, no host, and takes no pointer.
+  // Layers on the outputs: the wallpaper, or the screensaver (the Windows run /s).
+  if (const char* layers = has("--wallpaper") ? "--wallpaper" : has("--screensaver") ? "--screensaver" : nullptr) {
+    // Neither has one frame to keep or record, nor a host; neither drops into the water.
     const auto host = std::find_if(given.begin(), given.end(), host_option);
     for (const auto& [refused, option] : {std::pair{!o.screenshot.empty(), "--screenshot"},
                                           {!o.record.empty(), "--record"}, {windowed, "--windowed"},
                                           {o.interactive, "--interactive"},
+                                          {has("--wallpaper") && has("--screensaver"), "--screensaver"},
                                           {host != given.end(), host != given.end() ? host->c_str() : ""}})
-      if (refused) return std::string("--wallpaper cannot go with ") + option;
-    o.mode = Mode::Wallpaper;
-    // No host paces it: a background need not take more.
+      if (refused) return std::string(layers) + " cannot go with " + option;
+    o.mode = has("--wallpaper") ? Mode::Wallpaper : Mode::Screensaver;
+    // No host paces it: a background or a screen nobody uses need not take more.
     if (o.max_fps == 0) o.max_fps = 30;
   }
-  if (!o.output.empty() && o.mode != Mode::Wallpaper) return "--output goes with --wallpaper";
+  if (!o.output.empty() && o.mode != Mode::Wallpaper && o.mode != Mode::Screensaver)
+    return "--output goes with --wallpaper or --screensaver";
   if (windowed && o.mode != Mode::Demo)
     return "--windowed makes a window of our own: it cannot go with --root or --window-id";
   if (windowed) o.mode = Mode::WindowedDemo;
@@ -264,9 +267,13 @@ std::string usage_text() {
          "  --delay USEC        pause this many microseconds after every frame (0 to 1000000)\n"
          "  --wallpaper         draw as the background of every Wayland output (layer shell), at\n"
          "                      most 30 frames a second unless --max-fps says otherwise\n"
-         "  --output NAME       with --wallpaper: only on this output\n"
+         "  --screensaver       on Wayland, over every output and above every window until a key, a\n"
+         "                      button, a touch or a moved pointer; at most 30 frames a second\n"
+         "                      unless --max-fps says otherwise (X11: xscreensaver runs --root)\n"
+         "  --output NAME       with --wallpaper or --screensaver: only on this output\n"
          "  --help, --version\n"
-         "As a Windows screensaver: /s runs it, /p HWND previews it in that window, /c configures.\n";
+         "As a Windows screensaver: /s runs it, /p HWND previews it in that window, /c configures;\n"
+         "on Linux /s is --screensaver, or on X11 a window of its own that input ends.\n";
 }
 
 bool own_window(Options::Mode mode) {
@@ -293,6 +300,8 @@ WindowRequest window_request(const Options& options) {
   request.output = options.output;
   request.vsync = options.vsync;
   request.pointer = options.mode == Mode::Screensaver || options.interactive;
+  request.window_without_wayland = options.windows_switch;
+  request.verbose = options.verbose;
   request.offscreen_without_display = writes_frames(options);
   return request;
 }

@@ -24,7 +24,7 @@ struct Options {
     WindowedDemo,  // in a decorated window of width x height
     HostRoot,      // on the screen's root window, for a host that names no window
     HostWindow,    // in a screensaver host's window, `window`
-    Screensaver,   // Windows' screensaver run (/s): over every monitor; the pointer ends it too
+    Screensaver,   // over every monitor (or `output`) until input: Windows' /s, --screensaver
     Preview,       // Windows' preview (/p): in the preview window, `window`
     Settings,      // Windows' settings (/c): nothing drawn; `window` owns the dialog, 0: none
     Wallpaper,     // the background of every Wayland output, or of `output`
@@ -55,7 +55,8 @@ struct Options {
   bool interactive = false;  // a press or a drag drops a dent where the pointer is
   std::string record_input;  // the drops of the run, as a journal
   std::string replay;        // a journal whose drops are applied at their frames
-  std::string output;        // Wallpaper: only on the output of this name
+  std::string output;        // Wallpaper, Screensaver: only on the output of this name
+  bool windows_switch = false;  // started as Windows starts a screensaver (/s, /p, /c)
 };
 
 // Whether the window is the program's own: its keys end the run, and its

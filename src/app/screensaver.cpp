@@ -46,6 +46,7 @@ std::optional<ParsedOptions> parse_screensaver_args(int argc, const char* const*
   ParsedOptions parsed;
   Options& o = parsed.options;
   o.data_dir = program_folder(program);
+  o.windows_switch = true;
   // One line, as the command line's own errors: no control characters from the arguments.
   auto fail = [&](const std::string& message) {
     parsed.error = printable(message);

@@ -5,11 +5,11 @@
 namespace ovu {
 
 // The Linux program has two window backends, SDL (its own window, the X11
-// hosts, offscreen) and the Wayland wallpaper, in one binary. Each fills
-// this table, and platform_open picks one for the whole run, as GLFW picks
-// its per-platform functions at start: platform.h stays one contract, the
-// frame loop never asks which backend runs, and each backend's file keeps
-// its own library's state to itself.
+// hosts, offscreen) and the Wayland layers (the wallpaper, the screensaver),
+// in one binary. Each fills this table, and platform_open picks one for the
+// whole run, as GLFW picks its per-platform functions at start: platform.h
+// stays one contract, the frame loop never asks which backend runs, and each
+// backend's file keeps its own library's state to itself.
 struct PlatformBackend {
   bool (*open)(const WindowRequest& request, WindowInfo& info, std::string& reason);
   bool (*poll)(PlatformEvent& event);
@@ -26,6 +26,13 @@ struct PlatformBackend {
 inline constexpr int kDepthChoices[] = {32, 24, 16};
 
 extern const PlatformBackend kSdlBackend;
-extern const PlatformBackend kWaylandBackend;
+extern const PlatformBackend kLayerBackend;
+
+// Whether the environment names a Wayland compositor to connect to.
+bool wayland_named();
+
+// What the Wayland compositor lacks that SDL's Wayland driver needs; empty
+// when it lacks nothing, or cannot be reached (SDL then says why).
+std::string wayland_lacks_for_sdl();
 
 }  // namespace ovu

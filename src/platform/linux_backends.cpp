@@ -3,8 +3,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
+#include "core/environment.h"
 #include "platform/backend.h"
 #include "platform/stop.h"
 
@@ -14,10 +16,20 @@ namespace {
 
 const PlatformBackend* g_backend = &kSdlBackend;
 
+// Over every monitor means every Wayland output's overlay layer; on X11,
+// /s keeps SDL's window, which the Windows command line expects.
+bool on_layers(const WindowRequest& request) {
+  using Placement = WindowRequest::Placement;
+  return request.placement == Placement::Wallpaper ||
+         (request.placement == Placement::AllMonitors && (wayland_named() || !request.window_without_wayland));
+}
+
 }  // namespace
 
+bool wayland_named() { return environment("WAYLAND_DISPLAY") != nullptr || std::getenv("WAYLAND_SOCKET") != nullptr; }
+
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
-  g_backend = request.placement == WindowRequest::Placement::Wallpaper ? &kWaylandBackend : &kSdlBackend;
+  g_backend = on_layers(request) ? &kLayerBackend : &kSdlBackend;
   return g_backend->open(request, info, reason);
 }
 

@@ -7,19 +7,20 @@ namespace ovu {
 
 // The window and its GL context, as the portable program sees them: SDL2
 // and the Wayland wallpaper on Linux, Win32/WGL on Windows, Emscripten's
-// html5 API in a web page. A wallpaper has a drawable on each output, all
-// from one context.
+// html5 API in a web page. A Wayland wallpaper or screensaver has a drawable
+// on each output, all from one context.
 
 struct WindowRequest {
   // Where the frames go. Every backend takes the placements it can draw and
   // refuses the others with a reason: only X11 has a root window, only a
-  // Wayland compositor a background layer, and a page has no hosts. Only
-  // Win32 spans every monitor; elsewhere AllMonitors is Maximised (SDL: on
-  // Linux the screensaver hosts own the monitors) or fills the page.
+  // Wayland compositor layers, and a page has no hosts. AllMonitors is one
+  // window over all on Win32, an overlay layer on each output on Wayland,
+  // and fills the page; X11's monitors are the screensaver hosts' (see
+  // window_without_wayland).
   enum class Placement {
     Maximised,    // a borderless window of our own over the usable screen
     Windowed,     // a decorated window whose drawable is width x height
-    AllMonitors,  // one borderless window over every monitor, above the others
+    AllMonitors,  // over every monitor (or only `output`), above the other windows
     HostWindow,   // host_window, an X11 window id or an HWND, at its size and following it
     HostRoot,     // the screen's root window (X11)
     Wallpaper,    // a background layer on every Wayland output, or only on `output`:
@@ -33,13 +34,19 @@ struct WindowRequest {
   std::uint32_t host_window = 0;
   std::string output;
   // Swap interval 1: frames wait for the display. Off, they go as fast as
-  // drawing allows (benchmarks); the page follows `unpaced` instead, and a
-  // wallpaper the compositor's frame callbacks.
+  // drawing allows (benchmarks); the page follows `unpaced` instead, and
+  // Wayland layers the compositor's frame callbacks.
   bool vsync = true;
   // Report Pointer and Press events: the screensaver run ends on them, and
   // an interactive run drops into the water where they are. No run asks for
   // them on a wallpaper.
   bool pointer = false;
+  // AllMonitors where no Wayland compositor is named: SDL's maximised window
+  // instead of the refusal (the Windows switch /s, run on X11).
+  bool window_without_wayland = false;
+  // Say on standard error what changes while running: a layer's outputs,
+  // each with its size in pixels and its scale.
+  bool verbose = false;
   // Where there is no display, a context without a window instead of the
   // "no display" failure: for runs that only write files. Only the X11 and
   // Wayland desktops can be missing; Windows and a page always have theirs.
@@ -53,7 +60,7 @@ struct PlatformEvent {
   enum Kind { None, Quit, Key, SystemKey, Resize, Pointer, Press } kind = None;
   int width = 0;  // Resize
   int height = 0;
-  int x = 0;  // Pointer, Press: the pixel it is over now, in drawable pixels
+  int x = 0;  // Pointer, Press: the pixel it is over now, in drawable pixels (layers: in the layout, across outputs)
   int y = 0;
   int pointer = 0;    // which one, where several touch at once (fingers)
   bool held = false;  // Pointer: a button or finger is down, so it drags

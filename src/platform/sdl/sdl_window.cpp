@@ -11,6 +11,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -51,9 +52,23 @@ void set_context_attributes(int depth_bits) {
 SDL_Window* create_window(const WindowRequest& request) {
   using Placement = WindowRequest::Placement;
   if (g_backend.host_window != 0) return SDL_CreateWindowFrom(reinterpret_cast<const void*>(g_backend.host_window));
-  if (request.placement == Placement::Windowed)
-    return SDL_CreateWindow("ovu", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
-                            request.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+  // High DPI: the drawable has the output's pixels, not the window's units
+  // scaled up by the compositor (SDL 2.26: whole scales only, on Wayland).
+  constexpr Uint32 kOwnWindow = SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+  if (request.placement == Placement::Windowed) {
+    // --windowed sizes the drawable, so on a scaled output the window is
+    // smaller; hidden until it is, since a shown one keeps the size it had.
+    SDL_Window* window = SDL_CreateWindow("ovu", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
+                                          request.height, kOwnWindow | SDL_WINDOW_HIDDEN);
+    if (window == nullptr) return nullptr;
+    int width = 0, height = 0, pixel_width = 0, pixel_height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    SDL_GL_GetDrawableSize(window, &pixel_width, &pixel_height);
+    if (pixel_width > 0 && pixel_height > 0 && pixel_width != request.width)
+      SDL_SetWindowSize(window, request.width * width / pixel_width, request.height * height / pixel_height);
+    SDL_ShowWindow(window);
+    return window;
+  }
   // Borderless and maximised, for every monitor too: on Linux the
   // screensaver hosts own the monitors and hand us a window. Created at the
   // usable bounds as well, since without a window manager nothing would
@@ -62,8 +77,8 @@ SDL_Window* create_window(const WindowRequest& request) {
   // was created with when asked at creation, which the compositor refuses.
   SDL_Rect bounds{0, 0, 640, 480};
   SDL_GetDisplayUsableBounds(0, &bounds);
-  SDL_Window* window = SDL_CreateWindow("ovu", bounds.x, bounds.y, bounds.w, bounds.h,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE);
+  SDL_Window* window =
+      SDL_CreateWindow("ovu", bounds.x, bounds.y, bounds.w, bounds.h, kOwnWindow | SDL_WINDOW_BORDERLESS);
   if (window != nullptr) SDL_MaximizeWindow(window);
   return window;
 }
@@ -90,6 +105,29 @@ void leave_out_unreachable_wayland() {
     if (driver != "wayland") drivers += (drivers.empty() ? "" : ",") + driver;
   }
   SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+}
+
+// SDL 2.26's Wayland driver faults in its set-up on a compositor without a
+// seat (weston's headless one), so where SDL may take that driver the
+// compositor is asked first. A handed-over socket (WAYLAND_SOCKET) cannot be
+// asked without taking it from SDL.
+std::string wayland_lacks() {
+  const char* drivers = environment("SDL_VIDEODRIVER");
+  const bool may_take = drivers != nullptr ? std::strstr(drivers, "wayland") != nullptr : !environment("DISPLAY");
+  return may_take && environment("WAYLAND_DISPLAY") ? wayland_lacks_for_sdl() : "";
+}
+
+// What the context is drawn on, for the log: the driver, and the window's
+// size and scale where its drawable has more pixels than it has units.
+std::string describe_window() {
+  int width = 0, height = 0, pixel_width = 0, pixel_height = 0;
+  SDL_GetWindowSize(g_backend.window, &width, &height);
+  SDL_GL_GetDrawableSize(g_backend.window, &pixel_width, &pixel_height);
+  std::string text = std::string("a window (SDL video driver '") + SDL_GetCurrentVideoDriver() + "')";
+  if (width <= 0 || pixel_width == width) return text;
+  char scale[64];
+  std::snprintf(scale, sizeof scale, " of %d x %d at scale %g", width, height, double(pixel_width) / width);
+  return text + scale;
 }
 
 PlatformEvent resize_event(int width, int height) {
@@ -207,6 +245,10 @@ bool choose_driver(const WindowRequest& request) {
 // SDL's video on a driver that shows pixels (or offscreen, as chosen), and
 // the host's window found.
 bool start_video(const WindowRequest& request, bool offscreen, std::string& reason) {
+  if (const std::string lacking = request.hosted() || offscreen ? "" : wayland_lacks(); !lacking.empty()) {
+    reason = "sdl: the Wayland compositor offers no " + lacking + ", without which SDL cannot open a window there";
+    return false;
+  }
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
     return false;
@@ -256,7 +298,7 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   info.swap_interval = set_swap_interval(request.vsync);
   SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
   info.context = offscreen ? "an offscreen EGL pbuffer, there being no display (SDL video driver 'offscreen')"
-                           : std::string("a window (SDL video driver '") + SDL_GetCurrentVideoDriver() + "')";
+                           : describe_window();
   SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
   if (request.hosted())
     x11_watch_host_window(g_backend.window);
