@@ -2,7 +2,7 @@
 # Headless Chromium through Debian's selenium and the system chromedriver,
 # with a fresh profile, and the page served from its build directory beside
 # it: what the page's tests and bench/web_bench.py share.
-import base64, functools, http.server, io, tempfile, threading, time
+import base64, functools, gzip, http.server, io, os, tempfile, threading, time
 
 from PIL import Image
 from selenium import webdriver
@@ -14,6 +14,43 @@ ALT, ENTER, F4, F10, SPACE, TAB = Keys.ALT, Keys.ENTER, Keys.F4, Keys.F10, Keys.
 FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-background-networking',
          '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic', '--window-size=1280,1024']
 http.server.SimpleHTTPRequestHandler.log_message = lambda *args: None
+# Notes the bytes the page has fetched when its first and 60th frames are
+# drawn, and the time since navigation of the first, in window.ovuLoad.
+WATCH = """(function () {
+  var page, load = window.ovuLoad = {};
+  function fetched() {
+    return performance.getEntriesByType('navigation').concat(performance.getEntriesByType('resource'))
+      .reduce(function (sum, entry) { return sum + entry.transferSize; }, 0);
+  }
+  Object.defineProperty(window, 'ovu', { configurable: true, get: function () { return page; }, set: function (value) {
+    var frames = value.frames;
+    page = value;
+    Object.defineProperty(page, 'frames', { get: function () { return frames; }, set: function (n) {
+      frames = n;
+      if (n === 1 || n === 60) load[n] = [fetched(), performance.now()];
+    } });
+  } });
+})();"""
+
+
+class GzipHandler(http.server.SimpleHTTPRequestHandler):
+    """Sends each file gzipped, as a server that compresses would."""
+    cache = {}
+
+    def do_GET(self):
+        path = self.translate_path(self.path)
+        if 'gzip' not in self.headers.get('Accept-Encoding', '') or not os.path.isfile(path):
+            return super().do_GET()
+        if path not in self.cache:
+            with open(path, 'rb') as f:
+                self.cache[path] = gzip.compress(f.read(), 9, mtime=0)
+        body = self.cache[path]
+        self.send_response(200)
+        self.send_header('Content-Type', self.guess_type(path))
+        self.send_header('Content-Encoding', 'gzip')
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
 
 
 def wait_for(condition, timeout, what):
@@ -25,9 +62,9 @@ def wait_for(condition, timeout, what):
 
 
 class Browser:
-    def __init__(self, page_dir):
-        self.server = http.server.ThreadingHTTPServer(
-            ('127.0.0.1', 0), functools.partial(http.server.SimpleHTTPRequestHandler, directory=page_dir))
+    def __init__(self, page_dir, gzip=False):
+        handler = GzipHandler if gzip else http.server.SimpleHTTPRequestHandler
+        self.server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(handler, directory=page_dir))
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.profile = tempfile.TemporaryDirectory()
         options = webdriver.ChromeOptions()
@@ -36,6 +73,10 @@ class Browser:
             options.add_argument(flag)
         options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
         self.driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+        self.cdp('Page.addScriptToEvaluateOnNewDocument', {'source': WATCH})
+
+    def cdp(self, command, parameters):
+        return self.driver.execute_cdp_cmd(command, parameters)
 
     def js(self, script):
         return self.driver.execute_script(script)
@@ -44,6 +85,12 @@ class Browser:
         self.driver.get(f'http://127.0.0.1:{self.server.server_port}/{page}?{query}')
         if page == 'ovu.html':
             wait_for(lambda: self.js('return ovu.state') != 'loading', 60, 'the page to start')
+
+    # The bytes fetched before the first frame, and the milliseconds from navigation to it.
+    def first_frame(self, query):
+        self.open(query)
+        wait_for(lambda: self.js('return ovuLoad[1] !== undefined || ovu.state == "ended" || ovu.state == "stopped"'), 600, 'the first frame')
+        return self.js('return ovuLoad[1]')
 
     def wait_until_over(self, timeout=600):
         wait_for(lambda: self.js('return ovu.state') in ('ended', 'stopped'), timeout, 'the run to end')
