@@ -27,9 +27,6 @@ CASES = [('plain', False, FAST, 1), ('gzip', True, FAST, 1), ('plain, emulated l
 
 
 def load(browser, link, cpu):
-    browser.cdp('Network.enable', {})
-    browser.cdp('Network.setCacheDisabled', {'cacheDisabled': True})
-    browser.cdp('Network.clearBrowserCache', {})
     browser.cdp('Network.emulateNetworkConditions', link)
     browser.cdp('Emulation.setCPUThrottlingRate', {'rate': cpu})
     first = browser.first_frame('no-interactive')

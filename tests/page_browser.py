@@ -74,6 +74,9 @@ class Browser:
         options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
         self.driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
         self.cdp('Page.addScriptToEvaluateOnNewDocument', {'source': WATCH})
+        # Every load cold, so that the bytes counted are what a first visit fetches.
+        self.cdp('Network.enable', {})
+        self.cdp('Network.setCacheDisabled', {'cacheDisabled': True})
 
     def cdp(self, command, parameters):
         return self.driver.execute_cdp_cmd(command, parameters)

@@ -9,16 +9,11 @@ add_library(ovu_webgl STATIC
   platform/web/webgl_textures.cpp)
 target_link_libraries(ovu_webgl PUBLIC ovu_gl11_math)
 
-# Makes `target` the page: ovu.html with its .js, .wasm and the three bitmaps
-# preloaded into the page's file system (.data), in the build directory.
+# Makes `target` the page: ovu.html with its .js and .wasm in the build
+# directory. The page draws its bitmaps itself (web_bitmaps.cpp).
 function(ovu_web_page target)
   set(page_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
-  set(bitmaps "")
-  foreach(name CHRMWARP.bmp vo.bmp vomask.bmp)
-    list(APPEND bitmaps "SHELL:--preload-file ${CMAKE_BINARY_DIR}/${name}@/${name}")
-  endforeach()
-  set_target_properties(${target} PROPERTIES SUFFIX .html
-    LINK_DEPENDS "${page_dir}/shell.html;${CMAKE_BINARY_DIR}/CHRMWARP.bmp;${CMAKE_BINARY_DIR}/vo.bmp;${CMAKE_BINARY_DIR}/vomask.bmp")
+  set_target_properties(${target} PROPERTIES SUFFIX .html LINK_DEPENDS ${page_dir}/shell.html)
   target_link_options(${target} PRIVATE
     # The frame loop is the desktop's endless loop; each swap yields to the page.
     -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
@@ -27,10 +22,5 @@ function(ovu_web_page target)
     "SHELL:-s EXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency]"
     # htmlmin, which would minify the page, fails in Debian's packaging.
     -sMINIFY_HTML=0
-    "SHELL:--shell-file ${page_dir}/shell.html"
-    ${bitmaps})
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -DPAGE_JS=$<TARGET_FILE_DIR:${target}>/${target}.js
-            -DPAGE_DATA=$<TARGET_FILE_DIR:${target}>/${target}.data -P ${page_dir}/package_id.cmake
-    VERBATIM)
+    "SHELL:--shell-file ${page_dir}/shell.html")
 endfunction()
