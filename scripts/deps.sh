@@ -2,6 +2,7 @@
 # Installs the Debian packages that building, running and testing need, but
 # only those that are missing, so running it again costs nothing.
 #   scripts/deps.sh                  install what is missing (as root, or through sudo)
+#   scripts/deps.sh --program        only what building and running the program need
 #   scripts/deps.sh --with-windows   the same, plus the Windows cross-build's packages
 #   scripts/deps.sh --list           print the package names
 #   scripts/deps.sh --list-windows   print the Windows cross-build's package names
@@ -11,11 +12,15 @@
 # (--with-windows and --with-web go together.)
 set -euo pipefail
 
-packages=(
+# What building and running the program need, and nothing more.
+program_packages=(
   build-essential cmake pkg-config
-  libgtest-dev libbenchmark-dev
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libstb-dev libx11-dev
   libwayland-dev libegl-dev wayland-protocols libwayland-bin  # the Wayland wallpaper
+)
+# What the tests and benchmarks add.
+test_packages=(
+  libgtest-dev libbenchmark-dev
   sway grim  # a headless compositor for the Wayland checks, and its screenshots
   xvfb xauth xdotool x11-utils apitrace
   xprintidle dbus-daemon dbus-bin  # the X idle time and the session bus of the display-power checks
@@ -46,11 +51,13 @@ web_packages=(
   emscripten chromium chromium-driver python3-pil python3-selenium
 )
 
+packages=("${program_packages[@]}" "${test_packages[@]}")
 with_windows=false
 with_web=false
 for option in "$@"; do
   case "$option" in
     --list) printf '%s\n' "${packages[@]}"; exit 0 ;;
+    --program) packages=("${program_packages[@]}") ;;
     --list-windows) printf '%s\n' "${windows_packages[@]}"; exit 0 ;;
     --list-windows-x86) printf '%s\n' "${windows_x86_packages[@]}"; exit 0 ;;
     --list-web) printf '%s\n' "${web_packages[@]}"; exit 0 ;;

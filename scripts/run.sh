@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release preset and runs the demo from
-# the build directory, where the generated bitmaps are. Arguments go to ovu.
+# Installs what the program needs and is missing, builds the program and its
+# bitmaps (no tests) and runs the demo from the build directory, where the
+# bitmaps are. Arguments go to ovu.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
-cmake --preset release >/dev/null
-cmake --build build/release -j"$(nproc)"
-cd build/release
+scripts/deps.sh --program
+cmake --preset program >/dev/null
+cmake --build --preset program -j"$(nproc)"
+cd build/program
 exec ./ovu "$@"

@@ -42,7 +42,7 @@ const Sent kSent[] = {
     {"the screensaver run and a moved pointer", {"/s"}, {kNudges, {"xdotool", "mousemove_relative", "100", "0"}}, 0, 0,
      "", ""},
     {"the screensaver run and a click", {"/s"}, {kNudges, {"xdotool", "click", "1"}}, 0, 0, "", ""},
-    {"the screensaver run and a key", {"/s"}, {{"xdotool", "key", "a"}}, 0, 0, "", ""},
+    {"the screensaver run and a system key", {"/s"}, {{"xdotool", "key", "alt+a"}}, 0, 0, "", ""},
 };
 // clang-format on
 

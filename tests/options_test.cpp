@@ -145,7 +145,7 @@ TEST(Screensaver, SwitchesChooseTheModeAndTheProgramsFolderHoldsTheBitmaps) {
     const Options& o = p->options;
     // Only the preview's window is drawn into; only the screensaver run ends on the pointer.
     const WindowRequest r = window_request(o);
-    EXPECT_EQ(std::tie(o.mode, o.window, r.placement, r.host_window, r.pointer_events, o.data_dir),
+    EXPECT_EQ(std::tie(o.mode, o.window, r.placement, r.host_window, r.pointer, o.data_dir),
               std::make_tuple(c.mode, c.window, c.placement, c.mode == Mode::Preview ? c.window : 0,
                               c.mode == Mode::Screensaver, std::string(c.data_dir)))
         << testing::PrintToString(c.args);

@@ -27,42 +27,18 @@ std::vector<std::string> bash(const std::string& script, const std::vector<std::
                               const std::string& zero = "bash") {
   return std::vector<std::string>{"/bin/bash", "-c", script, zero, "{ovu}"} + args;
 }
-
-// Standard output a pipe that nobody reads.
-constexpr const char* kBrokenStdout =
-    "p=$(mktemp -u) && mkfifo \"$p\" && exec 3<>\"$p\" 4>\"$p\" 3<&- && rm \"$p\" && exec \"$@\" >&4";
-// Shell waits for the program started as $ovu: `await COMMAND` until it succeeds, or fails saying why once the
-// program has ended or a minute has passed; `shown` sets $id to its visible window.
-const std::string kAwait =
-    "await() { for i in $(seq 600); do \"$@\" && return; kill -0 $ovu 2>/dev/null || { echo \"ended before: $*\" >&2; "
-    "return 1; }; sleep 0.1; done; echo \"not within a minute: $*\" >&2; return 1; }; "
-    "shown() { id=$(xdotool search --onlyvisible --name '^ovu$' | head -n 1) && [ -n \"$id\" ]; }; ";
-// Destroyed from outside once it draws (it has said so), on an X server of the row's own.
-const std::string kDestroyWindow = kAwait + "\"$@\" --verbose 2>err & ovu=$!; await grep -q '^window:' err && await shown && "
-    "xdotool windowclose $id || kill -KILL $ovu; wait $ovu; code=$?; cat err >&2; exit $code";
-// On a session bus of its own, watched: its traffic in "$0.bus", marked so that nothing sent is missed.
-constexpr const char* kOnSessionBus =
-    "dbus-monitor --session >\"$0.bus\" 2>&1 & m=$!; "
-    "mark() { for i in $(seq 600); do grep -q member=$1 \"$0.bus\" && return; "
-    "dbus-send --session --type=signal / ovu.Test.$1; sleep 0.1; done; echo \"the bus monitor missed $1\" >&2; exit 1; }; "
-    "mark Ready; \"$@\"; code=$?; mark End; kill $m; exit $code";
-// A host's window of the X11 helper's, drawn into.
-std::string in_host_window(const std::string& kind = "") {
-  return "exec 3< <(\"$X11_HELPER\" host 64x48 " + kind + " 2>/dev/null); read -r id <&3; exec \"$@\" --window-id \"$id\"";
+// One of the scripts in tests/sh with its arguments, "{ovu}" among them.
+std::vector<std::string> script(const std::string& name, const std::vector<std::string>& args) {
+  return std::vector<std::string>{"/bin/bash", OVU_TEST_SCRIPTS "/" + name} + args;
 }
-// The X server's idle time while the program runs, until it reaches 40 s or falls back: the last one in "$0.idle".
-constexpr const char* kIdleTime =
-    "\"$@\" & ovu=$!; last=0; "
-    "while idle=$(xprintidle) && [ \"$idle\" -ge $last ] && [ \"$idle\" -lt 40000 ]; do last=$idle; sleep 0.5; done; "
-    "echo \"$idle\" >\"$0.idle\"; kill -TERM $ovu; wait $ovu";
+
 constexpr const char* kNoScreensaverCall = "grep -q member=End host.bus && ! grep -q ScreenSaver host.bus";
 
 // An X server of the row's own. -noreset: helpers' connections come and go, and a server that
 // resets when its last client leaves refuses the program's connection meanwhile.
 const std::vector<std::string> kOwnServer = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24 -noreset"};
 std::vector<std::string> on_session_bus(const std::vector<std::string>& args) {
-  return kOwnServer + std::vector<std::string>{"/usr/bin/dbus-run-session", "--", "/bin/bash", "-c", kOnSessionBus,
-                                               "{dir}/host"} + args;
+  return kOwnServer + script("session-bus.sh", args);
 }
 
 // An installed copy: bitmaps looked for in the current directory, then beside it in share/ovu.
@@ -93,48 +69,6 @@ void dump_equals_core(const TempDir& dir, const ChildResult&) {
   }
   EXPECT_TRUE(test::read_file(dir.file("water.bin")) == expected);
 }
-
-// By default, with --no-vsync and with --vsync after it: on standard output
-// the swap interval asked each time, on a line that says what came of it.
-constexpr const char* kThreeIntervals =
-    "set -o pipefail; { \"$@\" && \"$@\" --no-vsync && \"$@\" --no-vsync --vsync; } 2>&1 | tee -a /dev/stderr | "
-    "sed -nE 's/^gl: swap interval asked (-?[0-9]+), (refused \\(.*\\); )?the driver reports -?[0-9]+$/\\1/p'";
-
-// The plain demo, its window unmapped for 3 s and mapped again: its CPU time
-// (clock ticks, user + system) while unmapped in "$0.cpu", then SIGTERM. It
-// must draw before and after: its CPU time grows, within a bound, else it is killed.
-const std::string kUnmapped = kAwait +
-    "cpu() { awk '{ print $14 + $15 }' /proc/$ovu/stat; }; grown() { [ \"$(cpu)\" -ge $1 ]; }; "
-    "draws() { await grown $(($(cpu) + 10)); }; "
-    "\"$@\" & ovu=$!; await shown && draws || kill -KILL $ovu; "
-    "xdotool windowunmap $id; before=$(cpu); sleep 3; echo $(($(cpu) - before)) >\"$0.cpu\"; "
-    "xdotool windowmap $id; draws || kill -KILL $ovu; kill -TERM $ovu; wait $ovu";
-
-// A click and a drag sent to a run with --interactive and to one without; then the first's journal
-// replayed, and the run without input, both without a display.
-const std::string kClicksReplayed = kAwait +
-    "send() { await shown || return; xdotool mousemove --window $id 80 60 click 1 sleep 0.3 mousemove --window $id 20 100 mousedown 1 $(for x in 40 60 "
-    "80 100 120 140; do echo sleep 0.1 mousemove --window $id $x 90; done) mouseup 1 $(for x in 20 60 100 140; do "
-    "echo sleep 0.1 mousemove --window $id $x 110; done); }; "
-    "\"$@\" --interactive --record-input live.txt --dump-water live.bin --record live.y4m & ovu=$!; send; wait $ovu && "
-    "{ \"$@\" --dump-water clicked.bin & ovu=$!; send; wait $ovu; } && "
-    "env -u DISPLAY \"$@\" --replay live.txt --dump-water replay.bin --record replay.y4m && env -u DISPLAY \"$@\" "
-    "--dump-water plain.bin";
-// The same field and video from the replay, the clicks changed nothing without --interactive, and at
-// most one drop a frame, the click's among them; moves without a button drop nothing.
-constexpr const char* kReplayedAlike =
-    "cmp live.bin replay.bin && cmp live.y4m replay.y4m && cmp plain.bin clicked.bin && ! cmp -s live.bin plain.bin && "
-    "grep -q ' 5[01] 50$' live.txt && awk 'NR > 1 { if ($1 <= last) exit 1; last = $1; n++ } END { exit n < 3 || n > 8 }' live.txt";
-
-// Signal $0 sent while the film's temporary file exists; at most 10 s more.
-const std::string kSignalMidFilm = kAwait + "\"$@\" --record out & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null && "
-    "kill -$0 $ovu; for i in $(seq 100); do kill -0 $ovu 2>/dev/null && sleep 0.1; done; kill -KILL $ovu; wait $ovu";
-
-// In 4:4:4 with the screenshot; then without any display the screenshot alone, the same, and a film in 4:2:0
-// to standard output.
-constexpr const char* kRecordThrice =
-    "\"$@\" --record a.y4m --screenshot a.png && env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" --screenshot b.png && "
-    "cmp a.png b.png && env -u DISPLAY -u WAYLAND_DISPLAY \"$@\" --record - --record-format 420 >c.y4m";
 
 // 30 frames of 320 x 240: the header, a FRAME line before each frame, and
 // the last frame the screenshot's picture, top row first (the conversion
@@ -170,7 +104,7 @@ std::vector<ProgramRow> program_rows() {
   // clang-format off
   std::vector<ProgramRow> rows = {
       // Bit 6 of the control word is reserved and may read back as 1.
-      {"verbose", bash(kThreeIntervals, {"--windowed", "160x120", "--frames", "1", "--verbose"}), 0, "1\n0\n1\n", "depth buffer 32 bits\nwindow: 160 x 120\nfpu: control word 0x13"},
+      {"verbose", script("three-intervals.sh", {"{ovu}", "--windowed", "160x120", "--frames", "1", "--verbose"}), 0, "1\n0\n1\n", "depth buffer 32 bits\nwindow: 160 x 120\nfpu: control word 0x13"},
       {"help", {"--help"}, 0, "usage: ovu [options]\n*", "", kNoDisplay},
       {"version", {"--version"}, 0, "ovu *", "", kNoDisplay},
       {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},
@@ -208,40 +142,39 @@ std::vector<ProgramRow> program_rows() {
        [](const TempDir&, const ChildResult& r) { EXPECT_EQ(r.out.size(), 83232u); }},
       {"dump over the file-size limit", over_limit({"--dump-water", "out"}), 27,
        "Runtime error  27 at 00D10003\n", "ovu: dump: cannot write 'out': File too large\n", {}, "echo earlier >out", "test $(cat out) = earlier"},
-      {"standard output closed at a stop", bash(kBrokenStdout, {"--data-dir", "/nonexistent"}), 2, "", "bmp: cannot open '/nonexistent/CHRMWARP.bmp'"},
-      {"standard output closed for --help", bash(kBrokenStdout, {"--help"}), 0, "", ""},
+      {"standard output closed at a stop", script("broken-stdout.sh", {"{ovu}", "--data-dir", "/nonexistent"}), 2, "", "bmp: cannot open '/nonexistent/CHRMWARP.bmp'"},
+      {"standard output closed for --help", script("broken-stdout.sh", {"{ovu}", "--help"}), 0, "", ""},
       {"control characters in a reason", one_frame({"--data-dir", "/nonexistent/a\nb\x1b[2J"}), 2,
        "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
       // Under 0.15 s of CPU in 3 s unmapped.
-      {"unmapped, the plain demo waits", kOwnServer + bash(kUnmapped, {}, "{dir}/run"), 0, "", "", {}, "", "test $(cat run.cpu) -lt 15"},
-      {"window destroyed from outside", kOwnServer + bash(kDestroyWindow, {"--windowed", "64x48"}), 1, gone, destroyed},
+      {"unmapped, the plain demo waits", kOwnServer + script("unmapped.sh", {"{ovu}"}), 0, "", "", {}, "", "test $(cat run.cpu) -lt 15"},
+      {"window destroyed from outside", kOwnServer + script("destroy-window.sh", {"{ovu}", "--windowed", "64x48"}), 1, gone, destroyed},
       {"window destroyed while it opens", kOwnServer + bash("exec 3< <(\"$X11_HELPER\" destroy-new); read -r _ <&3; exec \"$@\"", {"--windowed", "64x48"}), 1, gone, destroyed, {x11_helper}},
-      {"input-only host window", bash(in_host_window("input-only"), {}, "{dir}/host"), 1,
+      {"input-only host window", script("host-window.sh", {"input-only", "{ovu}"}), 1,
        no_window, "is input-only", {x11_helper}},
       // Only the plain demo keeps the display awake, as a video player does; a screensaver run leaves its power alone.
       {"the plain demo inhibits the screensaver", on_session_bus({"{ovu}", "--windowed", "64x48", "--frames", "3"}), 0,
        "", "", {}, "", "grep -q 'interface=org.freedesktop.ScreenSaver; member=Inhibit' host.bus"},
-      {"a host's window: no screensaver call", on_session_bus(bash(in_host_window(), {"--frames", "3"}, "{dir}/host")), 0, "", "", {x11_helper}, "", kNoScreensaverCall},
-      {"--root: no screensaver call, and 40 s of idle time", on_session_bus(bash(kIdleTime, {"--root", "--max-fps", "10"},
-       "{dir}/host")), 0, "", "", {x11_helper, "XSCREENSAVER_WINDOW"}, "",
+      {"a host's window: no screensaver call", on_session_bus(script("host-window.sh", {"", "{ovu}", "--frames", "3"})), 0, "", "", {x11_helper}, "", kNoScreensaverCall},
+      {"--root: no screensaver call, and 40 s of idle time", on_session_bus(script("idle-time.sh", {"{ovu}", "--root", "--max-fps", "10"})), 0, "", "", {x11_helper, "XSCREENSAVER_WINDOW"}, "",
        kNoScreensaverCall + std::string(" && test $(cat host.idle) -ge 40000")},
       {"installed", kInstalled, 0, "", "", {}, kInstall},
       {"installed, a short one here", kInstalled, 100, "Runtime error 100 at 00B10003\n",
        "ovu: bmp: cannot read 'CHRMWARP.bmp': file is too short\n", {}, kInstall + std::string(" echo >CHRMWARP.bmp")},
       {"installed, one in neither", kInstalled, 2, "Runtime error   2 at 00B10011\n",
        "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {}, kInstall + std::string(" rm share/ovu/vo.bmp")},
-      {"record in both layouts, with a display and without", bash(kRecordThrice, {"--windowed", "320x240", "--frames",
+      {"record in both layouts, with a display and without", script("record-thrice.sh", {"{ovu}", "--windowed", "320x240", "--frames",
        "30", "--fixed-step", "16"}), 0, "", "", {}, "", "", record_matches_screenshot},
       {"record to a pipe that closes", bash("set -o pipefail; \"$@\" | head -c 50000 >/dev/null", {"--windowed", "64x48",
        "--frames", "100", "--record", "-"}), 32, "", "record: cannot write '-': Broken pipe"},
       // Its place made a directory while it records: the rename at the end fails, and says so.
-      {"record whose place is taken", bash(kAwait + "\"$@\" & ovu=$!; await compgen -G 'out.ovu-tmp-*' >/dev/null && "
-       "mkdir -p out/taken; wait $ovu", {"--windowed", "64x48", "--frames", "30", "--max-fps", "10", "--record", "out"}), 21, "Runtime error  21 at 00D10006\n", "ovu: record: cannot write 'out': Is a directory\n"},
+      {"record whose place is taken", script("place-taken.sh", {"{ovu}", "--windowed", "64x48", "--frames", "30",
+       "--max-fps", "10", "--record", "out"}), 21, "Runtime error  21 at 00D10006\n", "ovu: record: cannot write 'out': Is a directory\n"},
       // A termination request is no failure: the film so far is finished and put in place, at once. A signal that
       // would end it silently waits for the film's end instead.
-      {"SIGTERM while recording", bash(kSignalMidFilm, {"--windowed", "64x48"}, "TERM"), 0, "", "", {}, "",
+      {"SIGTERM while recording", script("signal-mid-film.sh", {"TERM", "{ovu}", "--windowed", "64x48"}), 0, "", "", {}, "",
        "head -n 1 out | grep -q '^YUV4MPEG2 W64 H48 '"},
-      {"SIGUSR1 while recording", bash(kSignalMidFilm, {"--windowed", "64x48", "--frames", "30", "--max-fps", "10"}, "USR1"),
+      {"SIGUSR1 while recording", script("signal-mid-film.sh", {"USR1", "{ovu}", "--windowed", "64x48", "--frames", "30", "--max-fps", "10"}),
        138, "", "", {}, "", "test $(stat -c %s out) = $((54 + 30 * (6 + 3 * 64 * 48)))"},
       {"record to a full disk", one_frame({"--record", "/dev/full"}), 28, "Runtime error  28 at 00D10006\n",
        "No space left on device"},
@@ -258,8 +191,8 @@ std::vector<ProgramRow> program_rows() {
       // Two intervals at 2 fps: more than the pauses' 0.8 s, and the film's rate.
       {"frame rate cap", {"--windowed", "160x120", "--frames", "3", "--max-fps", "2", "--fps", "--record", "{dir}/r.y4m"},
        0, "", "fps: 3 frames", {}, "", "head -n 1 r.y4m | grep -q ' F2:1 '", paused_between_frames},
-      {"clicks and a drag, replayed", kOwnServer + bash(kClicksReplayed, {"--windowed", "160x120", "--fixed-step", "16",
-       "--frames", "100", "--max-fps", "20"}), 0, "", "", {}, "", kReplayedAlike},
+      {"clicks and a drag, replayed", kOwnServer + script("clicks-replayed.sh", {"{ovu}", "--windowed", "160x120", "--fixed-step",
+       "16", "--frames", "100", "--max-fps", "20"}), 0, "", ""},
       // A journal is read whole before the window opens.
       {"replay of no file", {"--replay", "none"}, 2, "Runtime error   2 at 00D10011\n",
        "ovu: replay: cannot read 'none': No such file or directory\n", kNoDisplay},

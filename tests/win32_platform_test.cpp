@@ -221,6 +221,7 @@ TEST(Win32Window, OpensMaximisedAndBorderlessReportsEverySizeAndEndsOnAKeyOrAClo
       {"Q", WM_KEYDOWN, 'Q', 1, true, false, true},
       {"Alt+F4", WM_SYSKEYDOWN, VK_F4, kAltHeld, true, false, true},  // the system's close request
       {"Q, every monitor", WM_KEYDOWN, 'Q', 1, true, true, true},
+      {"Alt+A, every monitor", WM_SYSKEYDOWN, 'A', kAltHeld, true, true, true},  // any key ends the screensaver run
   };
   for (const Case& c : cases) {
     WindowInfo info;

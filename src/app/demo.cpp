@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -27,6 +25,7 @@
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "platform/stop.h"
+#include "platform/system_keys.h"
 
 namespace ovu {
 
@@ -192,33 +191,42 @@ void init_scene(Demo& demo) {
   demo.textures.intro = load_masked_texture(image.path, mask.path, upload_rgba_texture, image.hint, mask.hint);
 }
 
-// One waiting event; true when it ends the program.
+// A press or a drag drops where it touches the water, through the pixel's
+// centre as the picture on the screen shows it; a miss keeps an earlier hit.
+void press_into_water(Demo& demo, const PlatformEvent& event) {
+  const auto site =
+      drop_site_under(demo.shown_sway, demo.window.width, demo.window.height, event.x + 0.5, event.y + 0.5);
+  if (!site) return;
+  const auto same = [&](const auto& entry) { return entry.first == event.pointer; };
+  const auto at = std::find_if(demo.pressed.begin(), demo.pressed.end(), same);
+  if (at != demo.pressed.end())
+    at->second = *site;
+  else
+    demo.pressed.emplace_back(event.pointer, *site);
+}
+
+// One waiting event; true when it ends the program. The pointer ends the
+// screensaver run, and drops into the water of an interactive one.
 bool handle_event(Demo& demo, const PlatformEvent& event) {
+  const bool screensaver = demo.options.mode == Options::Mode::Screensaver;
   switch (event.kind) {
-    case PlatformEvent::Key: return !hosted(demo.options);
+    case PlatformEvent::Key:
+    case PlatformEvent::SystemKey: return key_ends_run(event.kind, hosted(demo.options), screensaver);
     case PlatformEvent::Quit: return true;
-    // Asked for by the Windows screensaver run alone.
-    case PlatformEvent::Click: return true;
-    case PlatformEvent::Pointer: return demo.pointer.moved_away(event.x, event.y);
     case PlatformEvent::Press:
-    case PlatformEvent::Drag:
-      // Through the pixel's centre, as the picture on the screen shows it; a miss keeps an earlier hit.
-      if (const auto site = drop_site_under(demo.shown_sway, demo.window.width, demo.window.height, event.x + 0.5,
-                                            event.y + 0.5)) {
-        const auto same = [&](const auto& entry) { return entry.first == event.pointer; };
-        const auto at = std::find_if(demo.pressed.begin(), demo.pressed.end(), same);
-        if (at != demo.pressed.end())
-          at->second = *site;
-        else
-          demo.pressed.emplace_back(event.pointer, *site);
-      }
+      if (screensaver) return true;
+      press_into_water(demo, event);
+      return false;
+    case PlatformEvent::Pointer:
+      if (screensaver) return demo.pointer.moved_away(event.x, event.y);
+      if (event.held) press_into_water(demo, event);
       return false;
     case PlatformEvent::Resize:
       demo.window.width = event.width;
       demo.window.height = event.height;
       apply_window_size(event.width, event.height);
       return false;
-    default: return false;  // system keys and the rest change nothing
+    default: return false;
   }
 }
 
@@ -230,20 +238,24 @@ bool handle_events(Demo& demo) {
   return false;
 }
 
+// The whole file; its end is no error, and a failed read's own error is kept.
+int read_whole_file(const std::string& path, std::string& text) {
+  FileHandle file;
+  int code = file_open(path.c_str(), file);
+  if (code != 0) return code;
+  std::string chunk(1 << 16, '\0');
+  for (std::size_t got = 0; code == 0; text.append(chunk, 0, got))
+    code = file_read(file, chunk.data(), chunk.size(), &got);
+  file_close(file);
+  return code == static_cast<int>(kCodeShortRead) ? 0 : code;
+}
+
 // The whole journal before the first frame: a bad one is refused, never applied in part.
 std::vector<JournalDrop> read_replay(const Options& options) {
   const std::string& path = options.replay;
   if (path.empty()) return {};
-  FileHandle file;
-  int code = file_open(path.c_str(), file);
   std::string text;
-  if (code == 0) {
-    file_close(file);
-    std::ifstream in(path, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad()) code = static_cast<int>(kCodeShortRead);
-  }
-  stop_on_file_error(code, kWhereReplay, "replay: cannot read", path);
+  stop_on_file_error(read_whole_file(path, text), kWhereReplay, "replay: cannot read", path);
   ParsedJournal parsed = parse_journal(text, static_cast<std::uint64_t>(options.frames));
   if (!parsed.ok) {
     const std::string reason = "replay: '" + path + "' line " + std::to_string(parsed.line) + ": " + parsed.reason;

@@ -5,6 +5,7 @@
 #include "app/demo.h"
 #include "app/options.h"
 #include "app/screensaver.h"
+#include "core/environment.h"
 #include "core/error_line.h"
 #include "platform/file.h"
 #include "platform/guard.h"
@@ -21,7 +22,7 @@ int usage_error(const std::string& message) {
 // /s and /p take no options: the stored settings stand for them, and
 // OVU_VERBOSE in the environment for --verbose, which also says what was applied.
 void apply_stored_settings(ovu::Options& options) {
-  if (const char* verbose = std::getenv("OVU_VERBOSE"); verbose != nullptr && *verbose != '\0') options.verbose = true;
+  if (ovu::environment("OVU_VERBOSE") != nullptr) options.verbose = true;
   const auto stored = ovu::platform_stored_settings();
   if (!stored) return;
   ovu::apply_settings(*stored, options);

@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -62,25 +63,6 @@ std::optional<std::vector<int>> parse_step_list(const std::string& text) {
   }
 }
 
-// The options that take no value, and what each sets.
-struct Flag {
-  const char* name;
-  bool Options::*field;
-  bool value;
-};
-constexpr Flag kFlags[] = {
-    {"--help", &Options::help, true},   {"-h", &Options::help, true},          {"--version", &Options::version, true},
-    {"--fps", &Options::fps, true},     {"--verbose", &Options::verbose, true}, {"--vsync", &Options::vsync, true},
-    {"--no-vsync", &Options::vsync, false}, {"--no-intro", &Options::intro, false}, {"--quiet", &Options::quiet, true},
-    {"--interactive", &Options::interactive, true},
-};
-
-const Flag* find_flag(const std::string& name) {
-  for (const Flag& flag : kFlags)
-    if (name == flag.name) return &flag;
-  return nullptr;
-}
-
 bool parse_size(const std::string& text, int& width, int& height) {
   const auto x = text.find('x');
   if (x == std::string::npos) return false;
@@ -90,6 +72,130 @@ bool parse_size(const std::string& text, int& width, int& height) {
   width = static_cast<int>(*w);
   height = static_cast<int>(*h);
   return true;
+}
+
+// The options that take no value, and what each sets; those without a
+// field choose the mode, which is worked out once all are read.
+struct Flag {
+  const char* name;
+  bool Options::*field;
+  bool value;
+};
+constexpr Flag kFlags[] = {
+    {"--help", &Options::help, true},   {"-h", &Options::help, true},          {"--version", &Options::version, true},
+    {"--fps", &Options::fps, true},     {"--verbose", &Options::verbose, true}, {"--vsync", &Options::vsync, true},
+    {"--no-vsync", &Options::vsync, false}, {"--no-intro", &Options::intro, false}, {"--quiet", &Options::quiet, true},
+    {"--interactive", &Options::interactive, true}, {"--window", nullptr, false}, {"--root", nullptr, false},
+    {"--wallpaper", nullptr, false},
+};
+
+template <std::string Options::*field>
+bool take_text(const std::string& text, Options& o) {
+  o.*field = text;
+  return true;
+}
+
+template <int Options::*field, long long max, bool zero = false>
+bool take_count(const std::string& text, Options& o) {
+  const auto count = zero ? parse_count_or_zero(text, max) : parse_count(text, max);
+  if (count) o.*field = static_cast<int>(*count);
+  return count.has_value();
+}
+
+// The options that take a value, after '=' or as the next argument.
+struct Value {
+  const char* name;
+  const char* needs;  // what a missing value asks for; null: it counts as an empty one
+  const char* is;     // what a good value is; null: any text but the empty one
+  bool (*take)(const std::string& text, Options& o);
+};
+const Value kValues[] = {
+    {"--frames", "a number", "a whole number from 1 to 2147483647", take_count<&Options::frames, INT_MAX>},
+    {"--fixed-step", "a number of milliseconds",
+     "a whole number from 1 to 2147483647 or a comma-separated list of them",
+     [](const std::string& text, Options& o) {
+       auto steps = parse_step_list(text);
+       if (steps) o.fixed_step_ms = std::move(*steps);
+       return steps.has_value();
+     }},
+    {"--windowed", "a size such as 1280x720", "a size such as 1280x720",
+     [](const std::string& text, Options& o) { return parse_size(text, o.width, o.height); }},
+    {"--screenshot", "a path", nullptr, take_text<&Options::screenshot>},
+    {"--dump-water", "a path", nullptr, take_text<&Options::dump_water>},
+    {"--record", "a path", nullptr, take_text<&Options::record>},
+    {"--record-input", "a path", nullptr, take_text<&Options::record_input>},
+    {"--replay", "a path", nullptr, take_text<&Options::replay>},
+    {"--data-dir", "a path", nullptr, take_text<&Options::data_dir>},
+    {"--record-format", nullptr, "444 or 420",
+     [](const std::string& text, Options& o) {
+       o.record_chroma = text == "420" ? ChromaLayout::Half : ChromaLayout::Full;
+       return text == "444" || text == "420";
+     }},
+    {"--window-id", "a window id", "a window id (decimal or 0x hex)",
+     [](const std::string& text, Options& o) {
+       const auto id = parse_window_id(text);
+       if (id) o.window = *id;
+       return id.has_value();
+     }},
+    {"--delay", "a number of microseconds", "a whole number from 0 to 1000000",
+     take_count<&Options::delay_us, kMaxDelayUs, true>},
+    {"--max-fps", "a number of frames per second", "a whole number from 1 to 1000",
+     take_count<&Options::max_fps, kMaxFps>},
+    {"--output", "an output's name, such as HDMI-A-1", nullptr, take_text<&Options::output>},
+};
+
+template <typename Table>
+auto find_option(const Table& table, const std::string& name) -> decltype(&table[0]) {
+  for (const auto& option : table)
+    if (name == option.name) return &option;
+  return nullptr;
+}
+
+// The options only a screensaver host's run takes.
+bool host_option(const std::string& name) {
+  return name == "--root" || name == "--window" || name == "--window-id" || name == "--delay";
+}
+
+// The mode, from the options given (their names, in order), and the checks
+// of options against each other: "" when they go together, else why not.
+std::string resolve_mode(Options& o, const std::vector<std::string>& given) {
+  using Mode = Options::Mode;
+  const auto has = [&](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
+  // The hosts' convention: a named window wins, else the last of --root and --window counts.
+  const auto choice = [](const std::string& name) { return name == "--root" || name == "--window"; };
+  const auto last = std::find_if(given.rbegin(), given.rend(), choice);
+  const bool root = last != given.rend() && *last == "--root";
+  o.mode = o.window != 0 ? Mode::HostWindow : root ? Mode::HostRoot : Mode::Demo;
+  const bool windowed = has("--windowed");
+  if (has("--wallpaper")) {
+    // A wallpaper has no one frame to keep or record, no host, and takes no pointer.
+    const auto host = std::find_if(given.begin(), given.end(), host_option);
+    for (const auto& [refused, option] : {std::pair{!o.screenshot.empty(), "--screenshot"},
+                                          {!o.record.empty(), "--record"}, {windowed, "--windowed"},
+                                          {o.interactive, "--interactive"},
+                                          {host != given.end(), host != given.end() ? host->c_str() : ""}})
+      if (refused) return std::string("--wallpaper cannot go with ") + option;
+    o.mode = Mode::Wallpaper;
+    // No host paces it: a background need not take more.
+    if (o.max_fps == 0) o.max_fps = 30;
+  }
+  if (!o.output.empty() && o.mode != Mode::Wallpaper) return "--output goes with --wallpaper";
+  if (windowed && o.mode != Mode::Demo)
+    return "--windowed makes a window of our own: it cannot go with --root or --window-id";
+  if (windowed) o.mode = Mode::WindowedDemo;
+  if (!o.screenshot.empty() && o.frames == 0)
+    return "--screenshot needs --frames: it keeps the last frame, and without --frames there is none";
+  if (has("--record-format") && o.record.empty()) return "--record-format goes with --record";
+  if (o.interactive && !own_window(o.mode))
+    return "--interactive needs a window of our own: in a host's window the pointer is the host's";
+  const auto outputs = output_files(o);
+  for (std::size_t a = 0; a < std::size(outputs); ++a)
+    for (std::size_t b = a + 1; b < std::size(outputs); ++b)
+      if (!outputs[a].second->empty() && !outputs[b].second->empty() &&
+          same_file(*outputs[a].second, *outputs[b].second))
+        return std::string(outputs[a].first) + " and " + outputs[b].first + " name the same file '" +
+               *outputs[a].second + "'";
+  return "";
 }
 
 }  // namespace
@@ -102,129 +208,29 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
     parsed.error = printable(message);
     return parsed;
   };
-  // The hosts' convention: a named window wins, else the last of --root and --window counts.
-  bool root = false;
-  bool windowed = false;
-  bool record_format = false;
-  bool wallpaper = false;
-  std::string host_option;  // the first of the options only a host's run takes
+  std::vector<std::string> given;
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     // Screensaver hosts write their options with one dash as well.
-    for (const char* host_option : {"-window", "-root", "-window-id", "-delay"})
-      if (name == host_option) name = "-" + name;
-    std::optional<std::string> inline_value;
+    if (name.rfind("--", 0) != 0 && host_option("-" + name)) name = "-" + name;
+    std::optional<std::string> text;
     if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      inline_value = name.substr(eq + 1);
+      text = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    auto value = [&]() -> std::optional<std::string> {
-      if (inline_value) return inline_value;
-      if (i + 1 < argc) return std::string(argv[++i]);
-      return std::nullopt;
-    };
-
-    if (name == "--root" || name == "--window" || name == "--window-id" || name == "--delay")
-      if (host_option.empty()) host_option = name;
-    if (const Flag* f = find_flag(name)) {
-      if (inline_value) return fail(name + " takes no value");
-      o.*(f->field) = f->value;
-    } else if (name == "--frames") {
-      const auto text = value();
-      if (!text) return fail(name + " needs a number");
-      const auto count = parse_count(*text, INT_MAX);
-      if (!count) return fail(name + ": '" + *text + "' is not a whole number from 1 to 2147483647");
-      o.frames = static_cast<int>(*count);
-    } else if (name == "--fixed-step") {
-      const auto text = value();
-      if (!text) return fail(name + " needs a number of milliseconds");
-      auto steps = parse_step_list(*text);
-      if (!steps)
-        return fail(name + ": '" + *text + "' is not a whole number from 1 to 2147483647 or a comma-separated list of them");
-      o.fixed_step_ms = std::move(*steps);
-    } else if (name == "--windowed") {
-      const auto text = value();
-      if (!text) return fail(name + " needs a size such as 1280x720");
-      if (!parse_size(*text, o.width, o.height))
-        return fail(name + ": '" + *text + "' is not a size such as 1280x720");
-      windowed = true;
-    } else if (name == "--screenshot" || name == "--dump-water" || name == "--data-dir" || name == "--record" ||
-               name == "--record-input" || name == "--replay") {
-      const auto text = value();
-      if (!text || text->empty()) return fail(name + " needs a path");
-      (name == "--screenshot"     ? o.screenshot
-       : name == "--dump-water"   ? o.dump_water
-       : name == "--record"       ? o.record
-       : name == "--record-input" ? o.record_input
-       : name == "--replay"       ? o.replay
-                                  : o.data_dir) = *text;
-    } else if (name == "--record-format") {
-      const auto text = value();
-      if (!text || (*text != "444" && *text != "420"))
-        return fail(name + ": '" + text.value_or("") + "' is not 444 or 420");
-      o.record_chroma = *text == "444" ? ChromaLayout::Full : ChromaLayout::Half;
-      record_format = true;
-    } else if (name == "--window" || name == "--root") {
-      if (inline_value) return fail(name + " takes no value");
-      root = name == "--root";
-    } else if (name == "--window-id") {
-      const auto text = value();
-      if (!text) return fail(name + " needs a window id");
-      const auto id = parse_window_id(*text);
-      if (!id) return fail(name + ": '" + *text + "' is not a window id (decimal or 0x hex)");
-      o.window = *id;
-    } else if (name == "--delay") {
-      const auto text = value();
-      if (!text) return fail(name + " needs a number of microseconds");
-      const auto delay = parse_count_or_zero(*text, kMaxDelayUs);
-      if (!delay) return fail(name + ": '" + *text + "' is not a whole number from 0 to 1000000");
-      o.delay_us = static_cast<int>(*delay);
-    } else if (name == "--max-fps") {
-      const auto text = value();
-      if (!text) return fail(name + " needs a number of frames per second");
-      const auto fps = parse_count(*text, kMaxFps);
-      if (!fps) return fail(name + ": '" + *text + "' is not a whole number from 1 to 1000");
-      o.max_fps = static_cast<int>(*fps);
-    } else if (name == "--wallpaper") {
-      if (inline_value) return fail(name + " takes no value");
-      wallpaper = true;
-    } else if (name == "--output") {
-      const auto text = value();
-      if (!text || text->empty()) return fail(name + " needs an output's name, such as HDMI-A-1");
-      o.output = *text;
+    if (const Flag* flag = find_option(kFlags, name)) {
+      if (text) return fail(name + " takes no value");
+      if (flag->field) o.*(flag->field) = flag->value;
+    } else if (const Value* value = find_option(kValues, name)) {
+      if (!text && i + 1 < argc) text = argv[++i];
+      if ((!text || (text->empty() && !value->is)) && value->needs) return fail(name + " needs " + value->needs);
+      if (!value->take(text.value_or(""), o)) return fail(name + ": '" + text.value_or("") + "' is not " + value->is);
     } else {
       return fail("unknown option '" + std::string(argv[i]) + "'");
     }
+    given.push_back(name);
   }
-  using Mode = Options::Mode;
-  o.mode = o.window != 0 ? Mode::HostWindow : root ? Mode::HostRoot : Mode::Demo;
-  if (wallpaper) {
-    // A wallpaper has no one frame to keep or record, no host, and takes no pointer.
-    for (const auto& [given, option] : {std::pair{!o.screenshot.empty(), "--screenshot"},
-                                        {!o.record.empty(), "--record"}, {windowed, "--windowed"},
-                                        {o.interactive, "--interactive"},
-                                        {!host_option.empty(), host_option.c_str()}})
-      if (given) return fail(std::string("--wallpaper cannot go with ") + option);
-    o.mode = Mode::Wallpaper;
-    // No host paces it: a background need not take more.
-    if (o.max_fps == 0) o.max_fps = 30;
-  }
-  if (!o.output.empty() && !wallpaper) return fail("--output goes with --wallpaper");
-  if (windowed && o.mode != Mode::Demo)
-    return fail("--windowed makes a window of our own: it cannot go with --root or --window-id");
-  if (windowed) o.mode = Mode::WindowedDemo;
-  if (!o.screenshot.empty() && o.frames == 0)
-    return fail("--screenshot needs --frames: it keeps the last frame, and without --frames there is none");
-  if (record_format && o.record.empty()) return fail("--record-format goes with --record");
-  if (o.interactive && !own_window(o.mode))
-    return fail("--interactive needs a window of our own: in a host's window the pointer is the host's");
-  const auto outputs = output_files(o);
-  for (std::size_t a = 0; a < std::size(outputs); ++a)
-    for (std::size_t b = a + 1; b < std::size(outputs); ++b)
-      if (!outputs[a].second->empty() && !outputs[b].second->empty() &&
-          same_file(*outputs[a].second, *outputs[b].second))
-        return fail(std::string(outputs[a].first) + " and " + outputs[b].first + " name the same file '" +
-                    *outputs[a].second + "'");
+  if (const std::string error = resolve_mode(o, given); !error.empty()) return fail(error);
   parsed.ok = true;
   return parsed;
 }
@@ -286,8 +292,7 @@ WindowRequest window_request(const Options& options) {
   request.host_window = request.placement == Placement::HostWindow ? options.window : 0;
   request.output = options.output;
   request.vsync = options.vsync;
-  request.pointer_events = options.mode == Mode::Screensaver;
-  request.pointer_presses = options.interactive;
+  request.pointer = options.mode == Mode::Screensaver || options.interactive;
   request.offscreen_without_display = writes_frames(options);
   return request;
 }

@@ -22,6 +22,9 @@ struct PlatformBackend {
   void (*close)();
 };
 
+// Deepest first; fewer depth bits still draw the scene.
+inline constexpr int kDepthChoices[] = {32, 24, 16};
+
 extern const PlatformBackend kSdlBackend;
 extern const PlatformBackend kWaylandBackend;
 

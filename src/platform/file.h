@@ -17,7 +17,8 @@ struct FileHandle {
 
 int file_open(const char* path, FileHandle& file);
 int file_seek(FileHandle file, std::uint32_t offset);
-int file_read(FileHandle file, void* buffer, std::size_t count);
+// `done`, where given, says how many bytes came, also when too few did.
+int file_read(FileHandle file, void* buffer, std::size_t count, std::size_t* done = nullptr);
 int file_close(FileHandle file);
 
 // Writes a whole file under a temporary name beside `path` and renames it

@@ -24,8 +24,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
 // Here for both backends: a termination request ends the run whichever draws.
 bool platform_poll(PlatformEvent& event) {
   if (termination_requested()) {
-    event = PlatformEvent{};
-    event.kind = PlatformEvent::Quit;
+    event = PlatformEvent::of(PlatformEvent::Quit);
     return true;
   }
   return g_backend->poll(event);

@@ -36,11 +36,10 @@ struct WindowRequest {
   // drawing allows (benchmarks); the page follows `unpaced` instead, and a
   // wallpaper the compositor's frame callbacks.
   bool vsync = true;
-  // Report Pointer and Click events (the Windows screensaver run ends on
-  // them); Press and Drag events (drops where the water is touched). No run
-  // asks for either on a wallpaper, nor for the former in a page.
-  bool pointer_events = false;
-  bool pointer_presses = false;
+  // Report Pointer and Press events: the screensaver run ends on them, and
+  // an interactive run drops into the water where they are. No run asks for
+  // them on a wallpaper.
+  bool pointer = false;
   // Where there is no display, a context without a window instead of the
   // "no display" failure: for runs that only write files. Only the X11 and
   // Wayland desktops can be missing; Windows and a page always have theirs.
@@ -48,13 +47,22 @@ struct WindowRequest {
 };
 
 struct PlatformEvent {
-  // Press: a button went down; Drag: the pointer moved with one held.
-  enum Kind { None, Quit, Key, SystemKey, Resize, Pointer, Click, Press, Drag } kind = None;
-  int width = 0;
+  // One event for one happening. Key: a key went down; SystemKey: one the
+  // desktop keeps (system_keys.h); Pointer: the pointer moved; Press: a
+  // button went down or a finger touched.
+  enum Kind { None, Quit, Key, SystemKey, Resize, Pointer, Press } kind = None;
+  int width = 0;  // Resize
   int height = 0;
-  int x = 0;  // Pointer, Press, Drag: the pixel it is over now, in drawable pixels
+  int x = 0;  // Pointer, Press: the pixel it is over now, in drawable pixels
   int y = 0;
-  int pointer = 0;  // Press, Drag: which one, where several touch at once (fingers)
+  int pointer = 0;    // which one, where several touch at once (fingers)
+  bool held = false;  // Pointer: a button or finger is down, so it drags
+
+  static PlatformEvent of(Kind kind) {
+    PlatformEvent event;
+    event.kind = kind;
+    return event;
+  }
 };
 
 struct WindowInfo {

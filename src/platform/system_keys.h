@@ -17,4 +17,11 @@ constexpr PlatformEvent::Kind key_down_kind(KeyName key, bool alt_held) {
   return PlatformEvent::Key;
 }
 
+// Whether a key that went down ends the run. In a host's window (or under a
+// wallpaper) the keys are the host's and the desktop's; the screensaver run
+// ends on any key, and the other runs leave the system keys to the desktop.
+constexpr bool key_ends_run(PlatformEvent::Kind kind, bool hosted, bool screensaver) {
+  return !hosted && (kind == PlatformEvent::Key || (kind == PlatformEvent::SystemKey && screensaver));
+}
+
 }  // namespace ovu

@@ -47,17 +47,21 @@ int file_seek(FileHandle file, std::uint32_t offset) {
   return 0;
 }
 
-int file_read(FileHandle file, void* buffer, std::size_t count) {
+int file_read(FileHandle file, void* buffer, std::size_t count, std::size_t* done) {
   auto* at = static_cast<unsigned char*>(buffer);
+  const auto end = [&](int code) {
+    if (done != nullptr) *done = static_cast<std::size_t>(at - static_cast<unsigned char*>(buffer));
+    return code;
+  };
   while (count > 0) {
     const ssize_t got = ::read(static_cast<int>(file.value), at, count);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return errno;
-    if (got == 0) return static_cast<int>(kCodeShortRead);
+    if (got < 0) return end(errno);
+    if (got == 0) return end(static_cast<int>(kCodeShortRead));
     at += got;
     count -= static_cast<std::size_t>(got);
   }
-  return 0;
+  return end(0);
 }
 
 int file_close(FileHandle file) {

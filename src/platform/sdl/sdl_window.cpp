@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/environment.h"
 #include "platform/backend.h"
 #include "platform/sdl/x11_host.h"
 #include "platform/system_keys.h"
@@ -27,16 +28,12 @@ struct Backend {
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
   std::uintptr_t host_window = 0;  // adopted, not ours: SDL leaves it alone when done
-  bool pointer_events = false;
-  bool pointer_presses = false;
+  bool pointer = false;  // Pointer and Press events asked for
   bool has_waited = false;  // `waited` came out of a wait and is the next to take
   SDL_Event waited{};
 };
 
 Backend g_backend;
-
-// Deepest first; fewer depth bits still draw the scene.
-constexpr int kDepthChoices[] = {32, 24, 16};
 
 void set_context_attributes(int depth_bits) {
   SDL_GL_ResetAttributes();
@@ -75,19 +72,14 @@ bool shows_pixels(const char* driver) {
   return driver != nullptr && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
 }
 
-bool set_in_environment(const char* variable) {
-  const char* value = std::getenv(variable);
-  return value != nullptr && *value != '\0';
-}
-
 // Without a socket that the environment names, libwayland cannot find a
 // compositor, and says "XDG_RUNTIME_DIR is invalid or not set" on standard
 // error when SDL probes for one; our own line is the only one owed. Unless
 // the user chose the drivers, Wayland is then left out of those tried.
 void leave_out_unreachable_wayland() {
   auto named = [](const char* variable, bool absolute) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0' && (!absolute || *value == '/');
+    const char* value = environment(variable);
+    return value != nullptr && (!absolute || *value == '/');
   };
   if (named("SDL_VIDEODRIVER", false) || named("WAYLAND_SOCKET", false) || named("WAYLAND_DISPLAY", true) ||
       named("XDG_RUNTIME_DIR", true))
@@ -101,8 +93,7 @@ void leave_out_unreachable_wayland() {
 }
 
 PlatformEvent resize_event(int width, int height) {
-  PlatformEvent event;
-  event.kind = PlatformEvent::Resize;
+  PlatformEvent event = PlatformEvent::of(PlatformEvent::Resize);
   event.width = width;
   event.height = height;
   return event;
@@ -120,9 +111,7 @@ PlatformEvent key_event(const SDL_KeyboardEvent& key) {
                        : code == SDLK_F4                      ? KeyName::F4
                        : code == SDLK_F10                     ? KeyName::F10
                                                               : KeyName::Other;
-  PlatformEvent event;
-  event.kind = key_down_kind(name, (key.keysym.mod & KMOD_ALT) != 0);
-  return event;
+  return PlatformEvent::of(key_down_kind(name, (key.keysym.mod & KMOD_ALT) != 0));
 }
 
 // The pointer comes in window coordinates, which a scaled display (HiDPI)
@@ -131,8 +120,7 @@ PlatformEvent pointer_event(PlatformEvent::Kind kind, int x, int y) {
   int width = 0, height = 0, drawable_width = 0, drawable_height = 0;
   SDL_GetWindowSize(g_backend.window, &width, &height);
   SDL_GL_GetDrawableSize(g_backend.window, &drawable_width, &drawable_height);
-  PlatformEvent event;
-  event.kind = kind;
+  PlatformEvent event = PlatformEvent::of(kind);
   event.x = width > 0 && drawable_width != width ? x * drawable_width / width : x;
   event.y = height > 0 && drawable_height != height ? y * drawable_height / height : y;
   return event;
@@ -140,26 +128,22 @@ PlatformEvent pointer_event(PlatformEvent::Kind kind, int x, int y) {
 
 bool translate(const SDL_Event& sdl, PlatformEvent& event) {
   switch (sdl.type) {
-    case SDL_QUIT: event.kind = PlatformEvent::Quit; return true;
+    case SDL_QUIT: event = PlatformEvent::of(PlatformEvent::Quit); return true;
     case SDL_KEYDOWN: event = key_event(sdl.key); return true;
     case SDL_MOUSEMOTION:
-      if (g_backend.pointer_presses && sdl.motion.state != 0) {
-        event = pointer_event(PlatformEvent::Drag, sdl.motion.x, sdl.motion.y);
-        return true;
-      }
       event = pointer_event(PlatformEvent::Pointer, sdl.motion.x, sdl.motion.y);
-      return g_backend.pointer_events;
+      event.held = sdl.motion.state != 0;
+      return g_backend.pointer;
     case SDL_MOUSEBUTTONDOWN:
-      event = pointer_event(g_backend.pointer_presses ? PlatformEvent::Press : PlatformEvent::Click, sdl.button.x,
-                            sdl.button.y);
-      return g_backend.pointer_events || g_backend.pointer_presses;
+      event = pointer_event(PlatformEvent::Press, sdl.button.x, sdl.button.y);
+      return g_backend.pointer;
     case SDL_SYSWMEVENT:
       if (!x11_host_window_destroyed(*sdl.syswm.msg)) return false;
-      event.kind = PlatformEvent::Quit;
+      event = PlatformEvent::of(PlatformEvent::Quit);
       return true;
     case SDL_WINDOWEVENT:
       switch (sdl.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: event.kind = PlatformEvent::Quit; return true;
+        case SDL_WINDOWEVENT_CLOSE: event = PlatformEvent::of(PlatformEvent::Quit); return true;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_RESIZED:
         case SDL_WINDOWEVENT_RESTORED:
@@ -190,26 +174,26 @@ bool next_event(SDL_Event& sdl) {
   return SDL_PollEvent(&sdl) != 0;
 }
 
-bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+// The hints the run needs and the video driver it draws on; true when that
+// is offscreen, there being no display.
+bool choose_driver(const WindowRequest& request) {
   // SDL takes the X11 window class from the environment, not from its hint.
   setenv("SDL_VIDEO_X11_WMCLASS", "wc", 1);
   // Our own handlers give Ctrl+C its runtime-error code and SIGTERM its close.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  using Placement = WindowRequest::Placement;
   const bool hosted = request.hosted();
-  g_backend.pointer_events = request.pointer_events;
-  g_backend.pointer_presses = request.pointer_presses;
   // Any click ends a run that ends on the pointer, or drops into the water, the one that gives its window the focus too.
-  if (request.pointer_events || request.pointer_presses) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  if (request.pointer) SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   leave_out_unreachable_wayland();
   // A screensaver run (a host's window, or the one over every monitor)
   // must not keep the display awake: SDL would otherwise inhibit the screen
   // saver over D-Bus, suspend it in X and reset the X idle timer every 30 s,
   // so the host would never blank or power down the monitor. The plain demo
   // keeps SDL's default, as a video player does.
-  if (hosted || request.placement == Placement::AllMonitors) SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  const bool offscreen = request.offscreen_without_display && !hosted && !set_in_environment("DISPLAY") &&
-                         !set_in_environment("WAYLAND_DISPLAY") && std::getenv("SDL_VIDEODRIVER") == nullptr;
+  if (hosted || request.placement == WindowRequest::Placement::AllMonitors)
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  const bool offscreen = request.offscreen_without_display && !hosted && !environment("DISPLAY") &&
+                         !environment("WAYLAND_DISPLAY") && std::getenv("SDL_VIDEODRIVER") == nullptr;
   if (offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
   if (hosted) {
     // Host windows are X11 windows, and the context goes onto one of them.
@@ -217,6 +201,12 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
     SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
   }
   x11_route_errors(!hosted);
+  return offscreen;
+}
+
+// SDL's video on a driver that shows pixels (or offscreen, as chosen), and
+// the host's window found.
+bool start_video(const WindowRequest& request, bool offscreen, std::string& reason) {
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     reason = std::string("sdl: cannot initialise video: ") + SDL_GetError();
     return false;
@@ -226,19 +216,19 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   if (!offscreen && !shows_pixels(SDL_GetCurrentVideoDriver()) && std::getenv("SDL_VIDEODRIVER") == nullptr) {
     reason = std::string("sdl: no display to open a window on (video driver '") + SDL_GetCurrentVideoDriver() +
              "'; is DISPLAY or WAYLAND_DISPLAY set?)";
-    SDL_Quit();
     return false;
   }
-  if (hosted) {
-    const bool root = request.placement == Placement::HostRoot;
-    if (!x11_find_host_window(request.host_window, root, g_backend.host_window, reason)) {
-      SDL_Quit();
-      return false;
-    }
-    // Otherwise SDL marks the host's window as a drop target, and the mark outlives us.
-    SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
-    SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
-  }
+  if (!request.hosted()) return true;
+  const bool root = request.placement == WindowRequest::Placement::HostRoot;
+  if (!x11_find_host_window(request.host_window, root, g_backend.host_window, reason)) return false;
+  // Otherwise SDL marks the host's window as a drop target, and the mark outlives us.
+  SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
+  SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
+  return true;
+}
+
+// The window with a current context, the deepest depth buffer first.
+bool make_context(const WindowRequest& request, std::string& reason) {
   for (int depth : kDepthChoices) {
     set_context_attributes(depth);
     g_backend.window = create_window(request);
@@ -250,16 +240,25 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   }
   if (g_backend.context == nullptr) {
     reason = std::string("sdl: cannot create a window with a GL context: ") + SDL_GetError();
-    SDL_Quit();
     return false;
   }
   SDL_GL_MakeCurrent(g_backend.window, g_backend.context);
+  return true;
+}
+
+bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
+  g_backend.pointer = request.pointer;
+  const bool offscreen = choose_driver(request);
+  if (!start_video(request, offscreen, reason) || !make_context(request, reason)) {
+    SDL_Quit();
+    return false;
+  }
   info.swap_interval = set_swap_interval(request.vsync);
   SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depth_bits);
   info.context = offscreen ? "an offscreen EGL pbuffer, there being no display (SDL video driver 'offscreen')"
                            : std::string("a window (SDL video driver '") + SDL_GetCurrentVideoDriver() + "')";
   SDL_GL_GetDrawableSize(g_backend.window, &info.width, &info.height);
-  if (hosted)
+  if (request.hosted())
     x11_watch_host_window(g_backend.window);
   else
     x11_watch_own_window(g_backend.window);
@@ -268,8 +267,7 @@ bool open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
 
 bool poll(PlatformEvent& event) {
   if (x11_host_window_lost()) {
-    event = PlatformEvent{};
-    event.kind = PlatformEvent::Quit;
+    event = PlatformEvent::of(PlatformEvent::Quit);
     return true;
   }
   SDL_Event sdl;

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "core/environment.h"
 #include "platform/backend.h"
 #include "platform/stop.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
@@ -61,8 +62,6 @@ struct Wallpaper {
 };
 
 Wallpaper g;
-
-constexpr int kDepthChoices[] = {32, 24, 16};
 
 bool drawing(const Output& output) { return output.drawable != EGL_NO_SURFACE; }
 
@@ -250,8 +249,8 @@ std::string output_names() {
 }
 
 bool open_outputs(const WindowRequest& request, WindowInfo& info, std::string& reason) {
-  const char* named = std::getenv("WAYLAND_DISPLAY");
-  if ((named == nullptr || *named == '\0') && std::getenv("WAYLAND_SOCKET") == nullptr) {
+  const char* named = environment("WAYLAND_DISPLAY");
+  if (named == nullptr && std::getenv("WAYLAND_SOCKET") == nullptr) {
     reason = "wayland: --wallpaper needs a Wayland compositor, and WAYLAND_DISPLAY is not set "
              "(on X11, --root draws on the root window)";
     return false;
@@ -323,8 +322,7 @@ bool poll(PlatformEvent& event) {
   const bool layers_left =
       std::any_of(g.outputs.begin(), g.outputs.end(), [](const auto& output) { return output->surface != nullptr; });
   if (layers_left) return false;
-  event = PlatformEvent{};
-  event.kind = PlatformEvent::Quit;
+  event = PlatformEvent::of(PlatformEvent::Quit);
   return true;
 }
 

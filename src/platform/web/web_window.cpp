@@ -75,30 +75,27 @@ void page_size(int& width, int& height) {
 EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* key, void*) {
   const auto is = [&](const char* name) { return std::strcmp(key->key, name) == 0; };
   if (is("Tab") || is("Shift") || ((is("Enter") || is(" ")) && control_focused())) return EM_FALSE;
-  PlatformEvent event;
   const KeyName name = is("Alt") ? KeyName::Alt : is("F4") ? KeyName::F4 : is("F10") ? KeyName::F10 : KeyName::Other;
-  event.kind = key_down_kind(name, key->altKey);
-  g_backend.events.push_back(event);
+  g_backend.events.push_back(PlatformEvent::of(key_down_kind(name, key->altKey)));
   return EM_TRUE;  // nor do they reach the browser's own shortcuts and menus
 }
 
-void press(PlatformEvent::Kind kind, long x, long y, int pointer) {
+// A press (kind Press) or a move (Pointer, `held` while it drags) of the mouse or a finger.
+void report_pointer(PlatformEvent::Kind kind, long x, long y, int pointer, bool held) {
   if (page_paused()) return;  // nothing falls into water that stands still
-  PlatformEvent event;
-  event.kind = kind;
+  PlatformEvent event = PlatformEvent::of(kind);
   event.x = static_cast<int>(std::floor(static_cast<double>(x) * g_backend.pixel_ratio));
   event.y = static_cast<int>(std::floor(static_cast<double>(y) * g_backend.pixel_ratio));
   event.pointer = pointer;
+  event.held = held;
   g_backend.events.push_back(event);
 }
 
 constexpr int kMouse = -1;  // fingers are numbered from 0
 
 EM_BOOL on_mouse(int type, const EmscriptenMouseEvent* mouse, void*) {
-  if (type == EMSCRIPTEN_EVENT_MOUSEDOWN)
-    press(PlatformEvent::Press, mouse->targetX, mouse->targetY, kMouse);
-  else if (mouse->buttons != 0)
-    press(PlatformEvent::Drag, mouse->targetX, mouse->targetY, kMouse);
+  report_pointer(type == EMSCRIPTEN_EVENT_MOUSEDOWN ? PlatformEvent::Press : PlatformEvent::Pointer, mouse->targetX,
+                 mouse->targetY, kMouse, mouse->buttons != 0);
   return EM_FALSE;
 }
 
@@ -107,15 +104,14 @@ EM_BOOL on_touch(int type, const EmscriptenTouchEvent* touch, void*) {
   for (int n = 0; n < touch->numTouches; ++n) {
     const EmscriptenTouchPoint& finger = touch->touches[n];
     if (!finger.isChanged) continue;
-    press(type == EMSCRIPTEN_EVENT_TOUCHSTART ? PlatformEvent::Press : PlatformEvent::Drag, finger.targetX,
-          finger.targetY, static_cast<int>(finger.identifier));
+    report_pointer(type == EMSCRIPTEN_EVENT_TOUCHSTART ? PlatformEvent::Press : PlatformEvent::Pointer, finger.targetX,
+                   finger.targetY, static_cast<int>(finger.identifier), true);
   }
   return EM_TRUE;
 }
 
 void follow_page() {
-  PlatformEvent event;
-  event.kind = PlatformEvent::Resize;
+  PlatformEvent event = PlatformEvent::of(PlatformEvent::Resize);
   page_size(event.width, event.height);
   size_canvas(event.width, event.height);
   g_backend.events.push_back(event);
@@ -185,7 +181,7 @@ bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& 
   emscripten_get_canvas_element_size(kCanvas, &info.width, &info.height);
 
   emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, on_key_down);
-  if (request.pointer_presses) {
+  if (request.pointer) {
     emscripten_set_mousedown_callback(kCanvas, nullptr, EM_FALSE, on_mouse);
     emscripten_set_mousemove_callback(kCanvas, nullptr, EM_FALSE, on_mouse);
     emscripten_set_touchstart_callback(kCanvas, nullptr, EM_FALSE, on_touch);

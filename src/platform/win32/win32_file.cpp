@@ -113,17 +113,21 @@ int file_seek(FileHandle file, std::uint32_t offset) {
   return 0;
 }
 
-int file_read(FileHandle file, void* buffer, std::size_t count) {
+int file_read(FileHandle file, void* buffer, std::size_t count, std::size_t* done) {
   auto* at = static_cast<unsigned char*>(buffer);
+  const auto end = [&](int code) {
+    if (done != nullptr) *done = static_cast<std::size_t>(at - static_cast<unsigned char*>(buffer));
+    return code;
+  };
   while (count > 0) {
     const DWORD want = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
     DWORD got = 0;
-    if (!ReadFile(to_handle(file), at, want, &got, nullptr)) return last_error();
-    if (got == 0) return static_cast<int>(kCodeShortRead);
+    if (!ReadFile(to_handle(file), at, want, &got, nullptr)) return end(last_error());
+    if (got == 0) return end(static_cast<int>(kCodeShortRead));
     at += got;
     count -= got;
   }
-  return 0;
+  return end(0);
 }
 
 int file_close(FileHandle file) { return CloseHandle(to_handle(file)) ? 0 : last_error(); }

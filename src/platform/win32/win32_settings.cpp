@@ -13,6 +13,7 @@
 
 #include "platform/settings.h"
 #include "platform/stop.h"
+#include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_settings.h"
 
 namespace ovu {
@@ -50,8 +51,6 @@ LONG store(const ScreensaverSettings& settings) {
   RegCloseKey(key);
   return status;
 }
-
-HWND handle_from(std::uint32_t id) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(id))); }
 
 void show_rate(HWND dialog) {
   const LRESULT fps = SendDlgItemMessageA(dialog, OVU_SETTINGS_RATE, TBM_GETPOS, 0, 0);

@@ -17,6 +17,8 @@
 
 #include "platform/platform.h"
 #include "platform/stop.h"
+#include "platform/system_keys.h"
+#include "platform/win32/win32_handle.h"
 
 namespace ovu {
 
@@ -39,8 +41,7 @@ struct Backend {
   DWORD context_error = 0; // GetLastError of the context step that failed
   bool quit_seen = false;  // GetMessageA has returned 0
   HWND host = nullptr;     // the preview window we are a child of; its keys are the host's
-  bool pointer_events = false;
-  bool pointer_presses = false;
+  bool pointer = false;     // Pointer and Press events asked for
   bool covering = false;   // over the whole virtual screen
   MSG message{};           // the one record every pump call uses
   bool fine_timer = false; // timeBeginPeriod(1) in force, from the first sleep to the close
@@ -92,25 +93,19 @@ void tear_down(HWND window) {
   DestroyWindow(window);
 }
 
-// Windows writes handles for screensavers as 32-bit numbers; on 64-bit
-// systems a handle is that number sign-extended.
-HWND handle_from(std::uint32_t id) { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(id))); }
-
-void report(PlatformEvent::Kind kind, LPARAM lparam) {
-  const bool presses = kind == PlatformEvent::Press || kind == PlatformEvent::Drag;
-  if (presses ? !g_backend.pointer_presses : !g_backend.pointer_events) return;
-  PlatformEvent event;
-  event.kind = kind;
+void report_pointer(PlatformEvent::Kind kind, WPARAM wparam, LPARAM lparam) {
+  if (!g_backend.pointer) return;
+  PlatformEvent event = PlatformEvent::of(kind);
   event.x = GET_X_LPARAM(lparam);
   event.y = GET_Y_LPARAM(lparam);
+  event.held = (wparam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0;
   g_backend.events.push_back(event);
 }
 
 // Every size report reaches the portable size rule, the ones sent while the
 // window is created and shown included; the rule itself makes height 0 into 1.
 void report_size(LPARAM lparam) {
-  PlatformEvent event;
-  event.kind = PlatformEvent::Resize;
+  PlatformEvent event = PlatformEvent::of(PlatformEvent::Resize);
   event.width = LOWORD(lparam);
   event.height = HIWORD(lparam);
   g_backend.events.push_back(event);
@@ -156,24 +151,26 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       if (g_backend.covering) cover_virtual_screen(window);
       return 0;
     case WM_DPICHANGED: follow_dpi(window, lparam); return 0;
+    // The portable key rule, applied here, where the tear-down is: a key that
+    // does not end the run (a preview's, the system keys of our own window)
+    // goes on to the default handling, which makes Alt+F4 a WM_CLOSE.
     case WM_KEYDOWN:
-      if (g_backend.host != nullptr) return DefWindowProcA(window, message, wparam, lparam);
+    case WM_SYSKEYDOWN:
+      if (!key_ends_run(message == WM_KEYDOWN ? PlatformEvent::Key : PlatformEvent::SystemKey,
+                        g_backend.host != nullptr, g_backend.covering))
+        return DefWindowProcA(window, message, wparam, lparam);
       [[fallthrough]];
     case WM_CLOSE:
       if (g_backend.live) tear_down(window);
       return 0;
     case WM_MOUSEMOVE:
-      report(PlatformEvent::Pointer, lparam);
-      if ((wparam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0) report(PlatformEvent::Drag, lparam);
+      report_pointer(PlatformEvent::Pointer, wparam, lparam);
       return DefWindowProcA(window, message, wparam, lparam);
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-      report(PlatformEvent::Click, lparam);
-      report(PlatformEvent::Press, lparam);
+      report_pointer(PlatformEvent::Press, wparam, lparam);
       return DefWindowProcA(window, message, wparam, lparam);
-    // System keys (Alt held, F10) go on to the default handling, which turns
-    // Alt+F4 into WM_CLOSE and leaves the rest alone.
     default: return DefWindowProcA(window, message, wparam, lparam);
   }
 }
@@ -302,8 +299,7 @@ int obtained_depth_bits() {
 bool platform_open(const WindowRequest& request, WindowInfo& info, std::string& reason) {
   g_backend = Backend{};
   g_backend.instance = GetModuleHandleA(nullptr);
-  g_backend.pointer_events = request.pointer_events;
-  g_backend.pointer_presses = request.pointer_presses;
+  g_backend.pointer = request.pointer;
   register_class();
   using Placement = WindowRequest::Placement;
   if (request.placement == Placement::HostRoot) {
@@ -348,8 +344,7 @@ bool platform_poll(PlatformEvent& event) {
       return true;
     }
     if (g_backend.quit_seen || termination_requested()) {
-      event = PlatformEvent{};
-      event.kind = PlatformEvent::Quit;
+      event = PlatformEvent::of(PlatformEvent::Quit);
       return true;
     }
     MSG& message = g_backend.message;
