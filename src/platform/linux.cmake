@@ -37,7 +37,7 @@ while(protocols)
     DEPENDS ${xml} VERBATIM)
   list(APPEND protocol_sources ${generated}/${name}-client.h ${generated}/${name}-protocol.c)
 endwhile()
-add_library(ovu_window STATIC platform/linux_backends.cpp platform/sdl/sdl_window.cpp platform/sdl/x11_host.cpp
+add_library(ovu_window STATIC platform/desktop_loop.cpp platform/linux_backends.cpp platform/sdl/sdl_window.cpp platform/sdl/x11_host.cpp
   platform/wayland/wayland_wallpaper.cpp platform/settings_none.cpp ${protocol_sources})
 target_include_directories(ovu_window PRIVATE ${generated})
 target_link_libraries(ovu_window PUBLIC ovu_runtime PRIVATE SDL2::SDL2 X11::X11 PkgConfig::OVU_WAYLAND)

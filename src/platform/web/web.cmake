@@ -29,8 +29,6 @@ function(ovu_platform_program target)
   set(page_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
   set_target_properties(${target} PROPERTIES SUFFIX .html LINK_DEPENDS ${page_dir}/shell.html)
   target_link_options(${target} PRIVATE
-    # The frame loop is the desktop's endless loop; each swap yields to the page.
-    -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
     -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
     # The page fetches a journal to replay into the file system before the run starts.
     "SHELL:-s EXPORTED_RUNTIME_METHODS=[FS,addRunDependency,removeRunDependency]"
