@@ -16,6 +16,7 @@ set -euo pipefail
 program_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libstb-dev libx11-dev
+  zlib1g-dev  # the icon's PNGs, which the build draws
   libwayland-dev libegl-dev wayland-protocols libwayland-bin  # the Wayland wallpaper
 )
 # What the tests and benchmarks add.

@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import urllib.request
 
 from PIL import Image, ImageChops, ImageStat
 
@@ -74,7 +75,10 @@ class WebPage(unittest.TestCase):
 
     def test_keys(self):
         # Without a size the canvas fills the page, and follows it. System keys go on; others end the run.
+        # The page names its icon, a PNG.
         self.browser.open('')
+        icon = self.browser.js("return document.querySelector('link[rel=icon]').href")
+        self.assertEqual(Image.open(urllib.request.urlopen(icon)).size, (48, 48))
         self.browser.driver.set_window_rect(width=400, height=300)
         fills = "var c = Module.canvas; return innerWidth < 500 && c.width == Math.round(innerWidth * devicePixelRatio)" \
                 " && c.height == Math.round(innerHeight * devicePixelRatio) && devicePixelRatio == %s"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "icon_file.h"
 #include "pictures.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::string in_directory(std::string directory, const std::string& name) {
 bool write_icons(const std::string& directory) {
   constexpr int kIcoSizes[] = {16, 24, 32, 48, 64, 256};
   constexpr int kThemeSizes[] = {48, 64, 128, 256};
-  std::vector<icon::Picture> images;
+  std::vector<pictures::Icon> images;
   for (int size : kIcoSizes) images.push_back(pictures::draw_icon(size));
   if (!write_file(in_directory(directory, "ovu.ico"), icon::encode_ico(images))) return false;
   for (int size : kThemeSizes) {

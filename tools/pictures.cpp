@@ -315,9 +315,9 @@ Rgb icon_sample(Point p, double& alpha) {
 
 }  // namespace
 
-icon::Picture draw_icon(int size) {
+Icon draw_icon(int size) {
   constexpr int kSamples = 4;  // per axis
-  icon::Picture picture;
+  Icon picture;
   picture.size = size;
   for (int row = 0; row < size; ++row) {
     for (int x = 0; x < size; ++x) {

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "bmp_file.h"
-#include "icon_file.h"
 
 namespace pictures {
 
@@ -19,7 +18,12 @@ struct Title {
 };
 Title draw_title();
 
-icon::Picture draw_icon(int size);
+// The icon at one size: straight (not premultiplied) R, G, B, A rows, top row first.
+struct Icon {
+  int size = 0;
+  std::vector<std::uint8_t> rgba;
+};
+Icon draw_icon(int size);
 
 // The three files the demo reads, by name, byte for byte as make_bitmaps writes them.
 struct File {

@@ -23,11 +23,13 @@ set(OVU_GL_LIBRARIES ovu_webgl)
 add_library(ovu_window STATIC platform/web/web_window.cpp platform/settings_none.cpp)
 target_link_libraries(ovu_window PUBLIC ovu_runtime PRIVATE ovu_webgl)
 
-# Makes `target` the page: ovu.html with its .js and .wasm in the build
-# directory. The page draws its bitmaps itself (web_bitmaps.cpp).
+# Makes `target` the page: ovu.html with its .js and .wasm, and the icon it
+# names (ovu-48.png), in the build directory. The page draws its bitmaps
+# itself (web_bitmaps.cpp).
 function(ovu_platform_program target)
   set(page_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
   set_target_properties(${target} PROPERTIES SUFFIX .html LINK_DEPENDS ${page_dir}/shell.html)
+  add_dependencies(${target} icons)
   target_link_options(${target} PRIVATE
     -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
     # The page fetches a journal to replay into the file system before the run starts.
