@@ -50,6 +50,7 @@ windows_x86_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:
 # python3-pil. Optional too.
 web_packages=(
   emscripten chromium chromium-driver python3-pil python3-selenium
+  npm  # fetches the pinned closure compiler that minifies the page's JavaScript
 )
 
 packages=("${program_packages[@]}" "${test_packages[@]}")

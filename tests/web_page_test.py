@@ -70,15 +70,15 @@ class WebPage(unittest.TestCase):
                 self.assertLessEqual(max(self.browser.js('return [ovuLoad[1][0], ovuLoad[60][0]]')), BUDGET)
         # The bitmaps the page drew for itself are the native build's.
         for name in ('CHRMWARP.bmp', 'vo.bmp', 'vomask.bmp'):
-            self.assertEqual(bytes(self.browser.js(f"return Array.from(FS.readFile('/ovu/{name}'))")),
+            self.assertEqual(bytes(self.browser.js(f"return Array.from(Module.FS_readFile('/ovu/{name}'))")),
                              pathlib.Path(os.path.dirname(NATIVE), name).read_bytes(), name)
 
     def test_keys(self):
         # Without a size the canvas fills the page, and follows it. System keys go on; others end the run.
         # The page names its icon, a PNG.
         self.browser.open('')
-        icon = self.browser.js("return document.querySelector('link[rel=icon]').href")
-        self.assertEqual(Image.open(urllib.request.urlopen(icon)).size, (48, 48))
+        with urllib.request.urlopen(self.browser.js("return document.querySelector('link[rel=icon]').href")) as icon:
+            self.assertEqual(Image.open(icon).size, (48, 48))
         self.browser.driver.set_window_rect(width=400, height=300)
         fills = "var c = Module.canvas; return innerWidth < 500 && c.width == Math.round(innerWidth * devicePixelRatio)" \
                 " && c.height == Math.round(innerHeight * devicePixelRatio) && devicePixelRatio == %s"

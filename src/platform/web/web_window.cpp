@@ -51,14 +51,16 @@ void size_canvas(int width, int height) {
 
 EM_JS(double, page_width, (), { return window.innerWidth; });
 EM_JS(double, page_height, (), { return window.innerHeight; });
-EM_JS(void, hide_cursor, (), { Module.canvas.style.cursor = 'none'; });
-EM_JS(void, count_frame, (), { if (typeof ovu === 'object') ovu.frameDrawn(); });
-EM_JS(int, page_paused, (), { return typeof ovu === 'object' && ovu.paused ? 1 : 0; });
+// What the page's own script defines is named in quotes, which the closure
+// compiler leaves as they are.
+EM_JS(void, hide_cursor, (), { Module['canvas'].style.cursor = 'none'; });
+EM_JS(void, count_frame, (), { if (window['ovu']) window['ovu']['frameDrawn'](); });
+EM_JS(int, page_paused, (), { return window['ovu'] && window['ovu']['paused'] ? 1 : 0; });
 // The page's clock, which stands still while the page is paused.
-EM_JS(double, page_clock_ms, (), { return typeof ovu === 'object' ? ovu.clock() : performance.now(); });
+EM_JS(double, page_clock_ms, (), { return window['ovu'] ? window['ovu']['clock']() : performance.now(); });
 // Whether the focus is on one of the page's controls, which take Enter and Space.
 EM_JS(int, control_focused, (), { return document.activeElement && document.activeElement.tagName === 'BUTTON' ? 1 : 0; });
-EM_JS(int, page_asks_unpaced, (), { return Module.unpaced ? 1 : 0; });
+EM_JS(int, page_asks_unpaced, (), { return Module['unpaced'] ? 1 : 0; });
 
 // The page's inner size in device pixels.
 void page_size(int& width, int& height) {
@@ -231,7 +233,8 @@ constexpr double kEarlyMs = 2;
 void main_loop_turn(void*) {
   const double early_ms = g_frames.due_ms - emscripten_get_now();
   if (early_ms > kEarlyMs) {
-    if (!g_backend.paced) emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, static_cast<int>(std::ceil(early_ms)));
+    if (!g_backend.paced)
+      emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, static_cast<int>(std::ceil(early_ms)));
     return;
   }
   const NextFrame next = g_frames.frame(g_frames.run);
