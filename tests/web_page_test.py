@@ -104,6 +104,11 @@ class WebPage(unittest.TestCase):
         # hidden though the page's timers run, and frames again when shown.
         browser = self.browser
         frames = self.frames
+        # At most max-fps frames a second, though the animation frames come faster.
+        browser.open('size=64x48&no-intro&max-fps=10')
+        wait_for(lambda: frames() > 1, 60, 'frames')
+        drawn, ms = browser.driver.execute_async_script(RATE)
+        self.assertLessEqual(drawn, ms / 100 + 1)
         # Unpaced, `vsync` or not, it draws on while hidden.
         browser.open('size=64x48&no-intro&vsync&unpaced')
         browser.driver.minimize_window()
