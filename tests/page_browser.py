@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 # Headless Chromium through Debian's selenium and the system chromedriver,
 # with a fresh profile, and the page served from its build directory beside
-# it: what the page's tests and bench/web_bench.py share.
-import base64, functools, gzip, http.server, io, os, tempfile, threading, time
+# it: what the page's tests and benchmarks (bench/web_*.py) share.
+import base64, functools, http.server, io, tempfile, threading, time
 
 from PIL import Image
 from selenium import webdriver
@@ -33,26 +33,6 @@ WATCH = """(function () {
 })();"""
 
 
-class GzipHandler(http.server.SimpleHTTPRequestHandler):
-    """Sends each file gzipped, as a server that compresses would."""
-    cache = {}
-
-    def do_GET(self):
-        path = self.translate_path(self.path)
-        if 'gzip' not in self.headers.get('Accept-Encoding', '') or not os.path.isfile(path):
-            return super().do_GET()
-        if path not in self.cache:
-            with open(path, 'rb') as f:
-                self.cache[path] = gzip.compress(f.read(), 9, mtime=0)
-        body = self.cache[path]
-        self.send_response(200)
-        self.send_header('Content-Type', self.guess_type(path))
-        self.send_header('Content-Encoding', 'gzip')
-        self.send_header('Content-Length', str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
-
-
 def wait_for(condition, timeout, what):
     end = time.monotonic() + timeout
     while not condition():
@@ -62,8 +42,7 @@ def wait_for(condition, timeout, what):
 
 
 class Browser:
-    def __init__(self, page_dir, gzip=False):
-        handler = GzipHandler if gzip else http.server.SimpleHTTPRequestHandler
+    def __init__(self, page_dir, handler=http.server.SimpleHTTPRequestHandler):
         self.server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(handler, directory=page_dir))
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.profile = tempfile.TemporaryDirectory()
@@ -88,12 +67,6 @@ class Browser:
         self.driver.get(f'http://127.0.0.1:{self.server.server_port}/{page}?{query}')
         if page == 'ovu.html':
             wait_for(lambda: self.js('return ovu.state') != 'loading', 60, 'the page to start')
-
-    # The bytes fetched before the first frame, and the milliseconds from navigation to it.
-    def first_frame(self, query):
-        self.open(query)
-        wait_for(lambda: self.js('return ovuLoad[1] !== undefined || ovu.state == "ended" || ovu.state == "stopped"'), 600, 'the first frame')
-        return self.js('return ovuLoad[1]')
 
     def wait_until_over(self, timeout=600):
         wait_for(lambda: self.js('return ovu.state') in ('ended', 'stopped'), timeout, 'the run to end')
