@@ -62,6 +62,7 @@ for size in 48 64 128 256; do
     fail "no $size x $size icon"
 done
 appstreamcli validate --no-net "$share"/metainfo/*.metainfo.xml >/dev/null || fail "the AppStream metainfo does not validate"
+[[ -f $share/xscreensaver/config/ovu.xml && -f $share/man/man6/ovu.6.gz ]] || fail "no xscreensaver description or man page"
 
 # Screensaver hosts list only entries not hidden from their menu tree and
 # run only a bare name found in xscreensaver's directory of display modes.

@@ -1,4 +1,4 @@
-// The generator of the three bitmaps and the icons: well-formed, the same in every run and build,
+// The generator of the three bitmaps and the icons: the bytes we mean, in every run and build,
 // and showing what the demo relies on (an upright title cut out by its
 // mask, sky above ground in the environment).
 #include <gtest/gtest.h>
@@ -13,11 +13,8 @@ namespace {
 constexpr int kSide = 512;
 
 int byte(const std::string& b, std::size_t at) { return static_cast<std::uint8_t>(b[at]); }
-std::uint32_t u32(const std::string& b, std::size_t at) {
-  return byte(b, at) | byte(b, at + 1) << 8 | byte(b, at + 2) << 16 | std::uint32_t(byte(b, at + 3)) << 24;
-}
 
-TEST(BitmapFiles, AreWellFormedBottomUpBitmapsTheSameInEveryRun) {
+TEST(BitmapFiles, AreTheBytesWeMeanInEveryRunAndInTheBuild) {
   test::TempDir dir;
   ASSERT_EQ(test::run_child({OVU_MAKE_BITMAPS, dir.path()}).exit_code, 0);
   ASSERT_EQ(test::run_child({OVU_MAKE_BITMAPS, "--icons", dir.path()}).exit_code, 0);
@@ -31,20 +28,9 @@ TEST(BitmapFiles, AreWellFormedBottomUpBitmapsTheSameInEveryRun) {
     for (char ch : test::read_file(dir.file(name))) hash = (hash ^ static_cast<std::uint8_t>(ch)) * 0x100000001b3;
     EXPECT_EQ(hash, expected) << name;
   }
-  struct Case { const char* name; unsigned bits, offset, size, colours; } cases[] = {
-      {"CHRMWARP.bmp", 24, 54, 786486, 0}, {"vo.bmp", 24, 54, 786486, 0}, {"vomask.bmp", 8, 1078, 263222, 256}};
-  for (const Case& c : cases) {
-    const std::string b = test::read_file(dir.file(c.name));
-    ASSERT_EQ(b.size(), c.size) << c.name;
-    EXPECT_TRUE(b == test::read_file(std::string(OVU_BUILD_DIR "/") + c.name)) << c.name << " differs from the build's";
-    EXPECT_EQ(b.substr(0, 2), "BM") << c.name;
-    // Offset and value; the word at 26 holds one plane and, above it, the bits per pixel.
-    const unsigned fields[][2] = {{2, c.size}, {6, 0},      {10, c.offset},           {14, 40},
-                                  {18, 512},   {22, 512},   {26, 1 | c.bits << 16},   {30, 0},
-                                  {34, c.size - c.offset},  {46, c.colours},          {50, 0}};
-    for (const auto& f : fields) EXPECT_EQ(u32(b, f[0]), f[1]) << c.name << " at offset " << f[0];
-    for (unsigned n = 0; n < c.colours; ++n) EXPECT_EQ(u32(b, 54 + 4 * n), n * 0x010101u) << "palette " << n;
-  }
+  // Headers and sizes included; the build's are the same bytes.
+  for (const char* name : {"CHRMWARP.bmp", "vo.bmp", "vomask.bmp"})
+    EXPECT_TRUE(test::read_file(dir.file(name)) == test::read_file(std::string(OVU_BUILD_DIR "/") + name)) << name;
 }
 
 TEST(BitmapFiles, TitleReadsOvuUprightCutOutByItsMaskAboveASkyOverGround) {

@@ -1,5 +1,4 @@
 #include "core/frame_loop.h"
-#include "core/intro.h"
 #include "core/frame_pacing.h"
 #include "core/screensaver_settings.h"
 
@@ -138,19 +137,6 @@ TEST(ScreensaverSettings, StoredRateIsUnsignedAndClampedAndAnUnreadableOneIsTheD
   const auto rate = [](bool read, std::uint8_t low, std::uint8_t high) { return StoredValue{read, true, {low, 0, 0, high}}; };
   for (const auto& [fps, expected] : {std::pair{rate(1, 4, 0), 5}, {rate(1, 119, 0), 119}, {rate(1, 255, 255), 120}, {rate(0, 60, 0), 30}})
     EXPECT_EQ(decode_settings(fps, {}, {}).max_fps, expected) << expected;
-}
-
-// The title: fading in until 2 s, held until 5, dissolving with a growing wobble until 10.
-TEST(Intro, FadesInHoldsAndDissolvesOnTheWallClock) {
-  const struct Case { float seconds, alpha, wobble; bool visible; } cases[] = {{0, 0, 0, true},      {1, 0.5f, 0, true},     {1.99f, 0.995f, 0, true}, {2.25f, 1, 0, true},
-               {4.99f, 1, 0, true},  {7.5f, 0.5f, 0.02f, true}, {9.99f, 0.002f, 0.03992f, true}, {10, 0, 0, false}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(intro_visible(c.seconds), c.visible) << c.seconds;
-    if (!c.visible) continue;
-    const IntroFade fade = intro_fade(c.seconds);
-    EXPECT_NEAR(fade.alpha, c.alpha, 1e-5) << c.seconds;
-    EXPECT_NEAR(fade.wobble, c.wobble, 1e-6) << c.seconds;
-  }
 }
 
 }  // namespace

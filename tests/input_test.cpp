@@ -30,6 +30,7 @@ const Sent kSent[] = {
     {"system keys and the mouse end nothing", kFrames, {{"xdotool", "key", "alt+a", "F10", "alt"},
      {"xdotool", "mousemove", "10", "10", "click", "1"}}, 0, 0, "", "fps: 3 frames"},
     {"Alt+F4", kFrames, {{"xdotool", "key", "alt+F4"}}, 0, 0, "", "fps: 0 frames"},
+    {"a key with --interactive", {"--interactive", "--fps", "--frames", "3"}, {{"xdotool", "key", "a"}}, 0, 0, "", "fps: 0 frames"},
     {"a close request", kFrames, {{OVU_X11_HELPER, "close", "{id}"}}, 0, 0, "", "fps: 0 frames"},
     {"SIGTERM", kFrames, {}, SIGTERM, 0, "", "fps: 0 frames"},
     {"SIGHUP, the terminal went away", kFrames, {}, SIGHUP, 0, "", "fps: 0 frames"},

@@ -227,6 +227,7 @@ TEST(Dist, EveryCommandLineTheEntriesAndSettingsCanMakeIsAccepted) {
     for (const std::string& exec : all(installed(file), "\nExec=(?:/usr/bin/)?ovu ?([^\n]*)"))
       lines.push_back({exec, file[3] == '.' ? Options::Mode::Demo : Options::Mode::HostRoot});
   ASSERT_EQ(lines.size(), 2u) << "an entry's Exec line names another program";
+  EXPECT_EQ(parse_line(lines[1].text).options.max_fps, 30) << "the screensaver entry's rate";
   // xscreensaver's settings: the fixed arguments with each end of each slider and each switch.
   const std::string xml = installed("ovu.xml.in");
   std::string fixed;

@@ -3,6 +3,7 @@
 //   probe segv|noncanonical|library|bus|stack|divide|privileged|undefined|abort|alloc   a fault of that kind
 //   probe rgb FILE | rgba COLOUR MASK   load with the real loaders; print the texels uploaded
 //   probe write PATH MIB            write MIB MiB through the program's replacing write, to be killed midway
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -72,6 +73,10 @@ std::uint32_t print_texels(const std::uint8_t* texels) {
 
 int probe(int argc, char** argv) {
   const std::string what = argc > 1 ? argv[1] : "";
+  // A film being recorded in the working directory, whose temporary file every stop and fault must remove;
+  // not where descriptor 0 is closed, which the fault's own open is to take.
+  ovu::OutputFile film;
+  if (what != "write" && fcntl(0, F_GETFD) != -1) ovu::output_open("film", film);
   if (what == "stop" && argc == 4)
     ovu::fatal_stop(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)),
                     static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 0)), "probe: asked to stop");

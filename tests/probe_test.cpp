@@ -93,6 +93,7 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
       {{"rgba", "c.bmp", "none.bmp"}, {}, ENOENT, "00B10012"},  // after the colour file opened
       {{"rgb", "c.bmp"}, {"c.bmp", "directory"}, EISDIR, "00B10001"}, {{"rgb", "c.bmp"}, {"c.bmp", "fifo"}, EINVAL, "00B10001"},
       {{"rgb", "c.bmp"}, {"c.bmp", "loop"}, ELOOP, "00B10001"}, {{"rgb", "c.bmp"}, {"c.bmp", "socket"}, ENXIO, "00B10001"},
+      {{"rgb", "c.bmp/x"}, {}, ENOTDIR, "00B10001"}, {{"rgb", "/dev/null"}, {}, EINVAL, "00B10001"},
       {{"rgba", "c.bmp", "m.bmp"}, {"m.bmp", "0000"}, EACCES, "00B10012", true},
       // clang-format off
       {{"stop", "2", "0x00B10101"}, {}, 2, "00B10101"},
@@ -116,6 +117,8 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
     const auto r = probe(row.args, row.as_nobody ? "65534" : "", dir.path());
     EXPECT_EQ(r.exit_code, row.code) << r.err;  // -1 when it had to be killed
     const bool load = row.args[0].rfind("rgb", 0) == 0;
+    for (const auto& entry : fs::directory_iterator(dir.path()))  // the stop removed the film's temporary file
+      EXPECT_TRUE(row.code == 0 || entry.path().filename().string().rfind("film", 0) != 0) << entry.path();
     EXPECT_TRUE(!load || r.err.rfind(row.code == 0 ? "" : "ovu: bmp: cannot ", 0) == 0) << r.err;
     char line[64];
     std::snprintf(line, sizeof line, "Runtime error %3d at %s\n", row.code, row.location.c_str());
@@ -125,6 +128,12 @@ TEST(Probe, LoadsStopsAndFaultsEndWithTheirCodesAndOneLine) {
     }
     // A fault's place: eight upper-case hex digits, not zero, the same in every run.
     EXPECT_TRUE(std::regex_match(r.out, std::regex(std::string(line).substr(0, 21) + "(?!0{8})[0-9A-F]{8}\n"))) << r.out;
+    // Its offset in the file: the wild store lies inside write_wild as nm lists it (text at its own offset).
+    if (std::smatch f; row.args[0] == "segv") {
+      const std::string nm = test::run_child({"/usr/bin/nm", "-S", OVU_PROBE}).out;
+      ASSERT_TRUE(std::regex_search(nm, f, std::regex("([0-9a-f]+) ([0-9a-f]+) t \\w*write_wild"))) << nm;
+      EXPECT_LT(std::stoul(r.out.substr(21, 8), nullptr, 16) - std::stoul(f[1], nullptr, 16), std::stoul(f[2], nullptr, 16));
+    }
     // Not abort(), whose signal comes from inside the C library, nor the overflow, which meets the guard page at
     // a call or at a store into the frame, as the stack's random start falls.
     const bool fixed_place = row.args[0] != "abort" && row.args[0] != "stack";

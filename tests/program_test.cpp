@@ -32,13 +32,14 @@ std::vector<std::string> script(const std::string& name, const std::vector<std::
   return std::vector<std::string>{"/bin/bash", OVU_TEST_SCRIPTS "/" + name} + args;
 }
 
+constexpr const char* kWaited = "test $(cat run.cpu) -lt 15 && awk '$1 == \"fps:\" { exit $2 > 10 * ($5 - 3) + 5 }' run.err";
 constexpr const char* kNoScreensaverCall = "grep -q member=End host.bus && ! grep -q ScreenSaver host.bus";
 
 // An X server of the row's own. -noreset: helpers' connections come and go, and a server that
 // resets when its last client leaves refuses the program's connection meanwhile.
 const std::vector<std::string> kOwnServer = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24 -noreset"};
 std::vector<std::string> on_session_bus(const std::vector<std::string>& args) {
-  return kOwnServer + script("session-bus.sh", args);
+  return kOwnServer + std::vector<std::string>{"/usr/bin/dbus-run-session", "--"} + script("session-bus.sh", args);
 }
 
 // An installed copy: bitmaps looked for in the current directory, then beside it in share/ovu.
@@ -91,6 +92,17 @@ void record_matches_screenshot(const TempDir& dir, const ChildResult&) {
   }
 }
 
+// The film keeps its first size, 64 x 48: the last frame of the lowered window is its screenshot, padded.
+void film_fitted_from_resized_window(const TempDir& dir, const ChildResult&) {
+  const test::Image shot = test::read_png(dir.file("a.png"));
+  std::vector<std::uint8_t> cut;
+  std::string expected(y4m_planes_size(64, 48, ChromaLayout::Full), '\0'), y4m = test::read_file(dir.file("a.y4m"));
+  ASSERT_TRUE(shot.width == 64 && shot.height == 32 && y4m.size() > expected.size());
+  fit_rgb(shot.rgb.data(), 64, 32, 64, 48, cut);
+  rgb_to_ycbcr(cut.data(), 64, 48, ChromaLayout::Full, reinterpret_cast<std::uint8_t*>(expected.data()));
+  EXPECT_TRUE(y4m.substr(y4m.size() - expected.size()) == expected);
+}
+
 void paused_between_frames(const TempDir&, const ChildResult& r) {
   double seconds = 0;
   ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("fps: ")).c_str(), "fps: %*d frames in %lf", &seconds), 1);
@@ -104,8 +116,9 @@ std::vector<ProgramRow> program_rows() {
   // clang-format off
   std::vector<ProgramRow> rows = {
       // Bit 6 of the control word is reserved and may read back as 1.
-      {"verbose", script("three-intervals.sh", {"{ovu}", "--windowed", "160x120", "--frames", "1", "--verbose"}), 0, "1\n0\n1\n", "depth buffer 32 bits\nwindow: 160 x 120\nfpu: control word 0x13"},
-      {"help", {"--help"}, 0, "usage: ovu [options]\n*", "", kNoDisplay},
+      {"verbose", script("three-intervals.sh", {"{ovu}", "--windowed", "160x120", "--frames", "1", "--verbose"}), 0, "1\n0\n1\n", "depth buffer 32 bits\nwindow: 160 x 120\nfpu: control word 0x13", {}, "", "",
+       [](auto&, auto& r) { EXPECT_TRUE(std::regex_search(r.err, std::regex("gl: [^\\n]+, [^\\n]+, GL [1-9][\\s\\S]*\nfpu: control word 0x13[37]F\n"))); }},
+      {"help", bash("\"$@\" --help && \"$@\" -h"), 0, "usage: ovu [options]\n*", "", kNoDisplay},
       {"version", {"--version"}, 0, "ovu *", "", kNoDisplay},
       {"/c", {"/c"}, 0, "ovu has no settings: there is nothing to configure.\n", "", kNoDisplay},
       {"no display", one_frame({}), 1, no_window, "ovu: sdl: ", kNoDisplay},
@@ -130,8 +143,8 @@ std::vector<ProgramRow> program_rows() {
        "Is a directory" + usage, kNoDisplay, "", "test $(ls | wc -l) = 3"},
       {"dump over an earlier file", {"--windowed", "64x48", "--fixed-step", "33,67", "--frames", "3000",
        "--dump-water", "{dir}/water.bin"}, 0, "", "", {}, "echo earlier >water.bin", "", dump_equals_core},
-      {"dump through a link", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {}, "echo earlier >old; ln -s old out",
-       "test -L out; test $(stat -L -c %s out) = 83232"},
+      {"dump and record through links", one_frame({"--dump-water", "{dir}/out", "--record", "{dir}/film"}), 0, "", "", {},
+       "echo earlier >old; ln -s old out; echo earlier >f; ln -s f film", "test -L out -a -L film; test $(stat -L -c %s out) = 83232; head -c 9 f | grep -q YUV4MPEG2"},
       {"dump to a device", one_frame({"--dump-water", "{dir}/out"}), 0, "", "", {},
        "mknod out c 1 3", "test -c out"},  // a null device of our own: a mistake must not replace the machine's,
       // More than a pipe holds, so the writes must block once the open did not.
@@ -146,8 +159,11 @@ std::vector<ProgramRow> program_rows() {
       {"standard output closed for --help", script("broken-stdout.sh", {"{ovu}", "--help"}), 0, "", ""},
       {"control characters in a reason", one_frame({"--data-dir", "/nonexistent/a\nb\x1b[2J"}), 2,
        "Runtime error   2 at 00B10001\n", "'/nonexistent/a?b?[2J/CHRMWARP.bmp'"},
-      // Under 0.15 s of CPU in 3 s unmapped.
-      {"unmapped, the plain demo waits", kOwnServer + script("unmapped.sh", {"{ovu}"}), 0, "", "", {}, "", "test $(cat run.cpu) -lt 15"},
+      // Under 0.15 s of CPU in 3 s unmapped, and at most 10 frames a second in the rest of the run.
+      {"unmapped, our window waits", kOwnServer + script("unmapped.sh", {"own", "{ovu}", "--fps", "--max-fps", "10"}), 0,
+       "", "fps: ", {x11_helper}, "", kWaited},
+      {"unmapped, a host's window waits", kOwnServer + script("unmapped.sh", {"host", "{ovu}", "--fps", "--max-fps", "10"}), 0,
+       "", "fps: ", {x11_helper}, "", kWaited},
       {"window destroyed from outside", kOwnServer + script("destroy-window.sh", {"{ovu}", "--windowed", "64x48"}), 1, gone, destroyed},
       {"window destroyed while it opens", kOwnServer + bash("exec 3< <(\"$X11_HELPER\" destroy-new); read -r _ <&3; exec \"$@\"", {"--windowed", "64x48"}), 1, gone, destroyed, {x11_helper}},
       {"input-only host window", script("host-window.sh", {"input-only", "{ovu}"}), 1,
@@ -155,6 +171,8 @@ std::vector<ProgramRow> program_rows() {
       // Only the plain demo keeps the display awake, as a video player does; a screensaver run leaves its power alone.
       {"the plain demo inhibits the screensaver", on_session_bus({"{ovu}", "--windowed", "64x48", "--frames", "3"}), 0,
        "", "", {}, "", "grep -q 'interface=org.freedesktop.ScreenSaver; member=Inhibit' host.bus"},
+      {"the screensaver run: no screensaver call", on_session_bus({"/usr/bin/timeout", "--preserve-status", "3", "{ovu}", "/s"}), 0,
+       "", "window: 640 x 480", {"OVU_VERBOSE=1"}, "", kNoScreensaverCall},
       {"a host's window: no screensaver call", on_session_bus(script("host-window.sh", {"", "{ovu}", "--frames", "3"})), 0, "", "", {x11_helper}, "", kNoScreensaverCall},
       {"--root: no screensaver call, and 40 s of idle time", on_session_bus(script("idle-time.sh", {"{ovu}", "--root", "--max-fps", "10"})), 0, "", "", {x11_helper, "XSCREENSAVER_WINDOW"}, "",
        kNoScreensaverCall + std::string(" && test $(cat host.idle) -ge 40000")},
@@ -164,7 +182,11 @@ std::vector<ProgramRow> program_rows() {
       {"installed, one in neither", kInstalled, 2, "Runtime error   2 at 00B10011\n",
        "ovu: bmp: cannot open 'vo.bmp': No such file or directory; not in /", {}, kInstall + std::string(" rm share/ovu/vo.bmp")},
       {"record in both layouts, with a display and without", script("record-thrice.sh", {"{ovu}", "--windowed", "320x240", "--frames",
-       "30", "--fixed-step", "16"}), 0, "", "", {}, "", "", record_matches_screenshot},
+       "30", "--fixed-step", "16"}), 0, "", "gl: context: an offscreen EGL pbuffer", {}, "", "", record_matches_screenshot},
+      {"record the plain demo", kOwnServer + std::vector<std::string>{"{ovu}", "--frames", "2", "--record", "{dir}/out"}, 0, "", "", {}, "",
+       "head -n 1 out | grep -q '^YUV4MPEG2 W640 H480 F60:1 ' && test $(stat -c %s out) = $(($(head -n 1 out | wc -c) + 2 * (6 + 3 * 640 * 480)))"},
+      {"record while the window is resized", kOwnServer + bash(". " OVU_TEST_SCRIPTS "/await.sh; \"$@\" & ovu=$!; await shown && xdotool windowsize $id 64 32; wait $ovu",
+       {"--windowed", "64x48", "--frames", "20", "--max-fps", "10", "--record", "a.y4m", "--screenshot", "a.png"}), 0, "", "", {}, "", "", film_fitted_from_resized_window},
       {"record to a pipe that closes", bash("set -o pipefail; \"$@\" | head -c 50000 >/dev/null", {"--windowed", "64x48",
        "--frames", "100", "--record", "-"}), 32, "", "record: cannot write '-': Broken pipe"},
       // Its place made a directory while it records: the rename at the end fails, and says so.
@@ -174,6 +196,8 @@ std::vector<ProgramRow> program_rows() {
       // would end it silently waits for the film's end instead.
       {"SIGTERM while recording", script("signal-mid-film.sh", {"TERM", "{ovu}", "--windowed", "64x48"}), 0, "", "", {}, "",
        "head -n 1 out | grep -q '^YUV4MPEG2 W64 H48 '"},
+      {"SIGINT while recording", script("signal-mid-film.sh", {"INT", "{ovu}", "--windowed", "64x48"}), 217,
+       "Runtime error 217 at 00C7C217\n", "ovu: interrupted", {}, "", "test ! -e out"},
       {"SIGUSR1 while recording", script("signal-mid-film.sh", {"USR1", "{ovu}", "--windowed", "64x48", "--frames", "30", "--max-fps", "10"}),
        138, "", "", {}, "", "test $(stat -c %s out) = $((54 + 30 * (6 + 3 * 64 * 48)))"},
       {"record to a full disk", one_frame({"--record", "/dev/full"}), 28, "Runtime error  28 at 00D10006\n",
@@ -181,25 +205,31 @@ std::vector<ProgramRow> program_rows() {
       {"record over the file-size limit", over_limit({"--record", "{dir}/out"}), 27, "Runtime error  27 at 00D10006\n",
        "File too large", {}, "echo earlier >out", "test $(cat out) = earlier"},
       // Two seconds of frames, so that a wrong time left shows in the last line.
-      {"progress on a terminal", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --max-fps 2\" /dev/null", "{ovu}"},
+      // Standard error the terminal, not standard input or output.
+      {"progress on a terminal", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --max-fps 2 </dev/null >/dev/null\" /dev/null", "{ovu}"},
        0, "\rframe 1 of 5, *", "", {}, "", "", [](const TempDir&, const ChildResult& r) {
          EXPECT_TRUE(std::regex_search(r.out, std::regex("\rframe 5 of 5, [0-9]+\\.[0-9] fps, 0 s left  \r\n$"))) << r.out; }},
-      {"no progress with --quiet", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --quiet\" /dev/null",
-       "{ovu}"}, 0, "", ""},
-      {"delay", {"--windowed", "160x120", "--frames", "5", "--delay", "200000", "--fps"}, 0, "", "fps: 5 frames", {},
+      {"no progress with --quiet or without --frames", {"/bin/sh", "-c", "script -qec \"$0 --windowed 64x48 --frames 5 --quiet && "
+       "timeout --preserve-status 2 $0 --windowed 64x48\" /dev/null", "{ovu}"}, 0, "", ""},
+      {"delay", {"--windowed", "160x120", "--frames", "5", "--delay", "200000", "--max-fps", "1000", "--fps"}, 0, "", "fps: 5 frames", {},
        "", "", paused_between_frames},
       // Two intervals at 2 fps: more than the pauses' 0.8 s, and the film's rate.
       {"frame rate cap", {"--windowed", "160x120", "--frames", "3", "--max-fps", "2", "--fps", "--record", "{dir}/r.y4m"},
        0, "", "fps: 3 frames", {}, "", "head -n 1 r.y4m | grep -q ' F2:1 '", paused_between_frames},
+      {"--no-intro", bash("\"$@\" --screenshot a.png && \"$@\" --no-intro --screenshot b.png && ! cmp -s a.png b.png",
+       {"--windowed", "64x48", "--fixed-step", "16", "--frames", "150"}), 0, "", ""},
+      {"SIGHUP ignored from the start", bash("trap '' HUP; . " OVU_TEST_SCRIPTS "/await.sh; \"$@\" --verbose 2>err & ovu=$!; "
+       "await grep -q '^window:' err && kill -HUP $ovu; wait $ovu; code=$?; cat err >&2; exit $code",
+       {"--windowed", "64x48", "--frames", "20", "--max-fps", "10", "--fps"}), 0, "", "fps: 20 frames"},
       {"clicks and a drag, replayed", kOwnServer + script("clicks-replayed.sh", {"{ovu}", "--windowed", "160x120", "--fixed-step",
        "16", "--frames", "100", "--max-fps", "20"}), 0, "", ""},
       // A journal is read whole before the window opens.
       {"replay of no file", {"--replay", "none"}, 2, "Runtime error   2 at 00D10011\n",
        "ovu: replay: cannot read 'none': No such file or directory\n", kNoDisplay},
       // A drop in the last frame counts as --frames does: from 1, and applied. A virtual clock: two real ones differ anyway.
-      {"replay into the last frame", bash("\"$@\" --replay j --dump-water a && \"$@\" --dump-water b",
+      {"replay into the last frame", bash("\"$@\" --replay j --dump-water a --record-input k && \"$@\" --dump-water b",
        one_frame({"--fixed-step", "16"})), 0, "", "", {},
-       "printf 'ovu input journal 1\\n1 50 50\\n' >j", "! cmp -s a b"},
+       "printf 'ovu input journal 1\\n1 50 50\\n' >j", "! cmp -s a b && cmp j k"},
       {"replay past the last frame", {"--frames", "30", "--replay", "j"}, 65, "Runtime error  65 at 00D10011\n",
        "ovu: replay: 'j' line 3: frame 31 is past the last frame, 30\n", kNoDisplay,
        "printf 'ovu input journal 1\\n30 8 8\\n31 8 8\\n' >j", "", [](auto&, auto& r) { EXPECT_EQ(r.err.find("usage"), r.err.npos); }},

@@ -60,6 +60,14 @@ export OVU_WINE_TIMEOUT=90
 mkdir "$work/none"
 LIBGL_DRIVERS_PATH="$work/none" "${run[@]}" ./ovu.exe --frames 1 >"$work/out" 2>&1
 (($? == 1)) || fail "without a GL driver: $(cat "$work/out")"
+# A film on standard output is binary: no CR is added before a LF.
+"${run[@]}" ./ovu.exe --windowed 160x120 --frames 2 --record - >"$work/film" 2>"$work/out" &&
+  (($(stat -c %s "$work/film") == $(head -n 1 "$work/film" | wc -c) + 2 * (6 + 3 * 160 * 120))) ||
+  fail "ovu.exe --record - wrote $(stat -c %s "$work/film") bytes: $(cat "$work/out")"
+# A click drops into the water of an interactive run, and the journal says so.
+"${run[@]}" ./ovu.exe --windowed 160x120 --interactive --frames 200 --max-fps 20 --record-input "$work/j.txt" >"$work/out" 2>&1 &
+window=$(saver_window) && xdotool mousemove --window "$window" 80 100 click 1
+wait $! && (($(wc -l <"$work/j.txt") > 1)) || fail "ovu.exe --interactive dropped nothing for a click: $(cat "$work/out")"
 
 # The top band is sky: the fog and clear colour (0.5, 0.5, 0.7).
 /usr/bin/python3 -c 'import sys; from PIL import Image; image = Image.open(sys.argv[1]).convert("RGB")

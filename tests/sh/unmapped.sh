@@ -1,18 +1,30 @@
-# Runs "$@" (the plain demo), unmaps its window for 3 s and maps it again:
-# its CPU time (clock ticks, user + system) while unmapped in run.cpu, then
-# SIGTERM. It must draw before and after: its CPU time grows, within a
-# bound, else it is killed.
+# Runs "${@:2}" in a 64 x 48 window of its own ($1 own) or of a host's ($1
+# host), unmaps the window once it draws and keeps it unmapped for 3 s: its
+# CPU time (clock ticks, user + system) meanwhile in run.cpu. Its own window
+# is then mapped again and must draw before SIGTERM; the host's gets SIGTERM
+# while unmapped. Either must end within 10 s of it. It draws when a pixel of
+# the water changes. Its standard error (with --fps) is also in run.err.
 . "$(dirname "$0")/await.sh"
+where=$1
+shift
 cpu() { awk '{ print $14 + $15 }' "/proc/$ovu/stat"; }
-grown() { [ "$(cpu)" -ge "$1" ]; }
-draws() { await grown $(($(cpu) + 10)); }
-"$@" & ovu=$!
-await shown && draws || kill -KILL $ovu
-xdotool windowunmap "$id"
-before=$(cpu)
-sleep 3
-echo $(($(cpu) - before)) >run.cpu
-xdotool windowmap "$id"
-draws || kill -KILL $ovu
+changed() { [ "$("$X11_HELPER" pixel "$id" 32 45)" != "$1" ]; }
+draws() { await changed "$("$X11_HELPER" pixel "$id" 32 45)"; }
+if [ "$where" = host ]; then
+  exec 3< <("$X11_HELPER" host 64x48 2>/dev/null)
+  read -r id <&3
+  "$@" --window-id "$id" 2>run.err & ovu=$!
+else
+  "$@" --windowed 64x48 2>run.err & ovu=$!
+  await shown
+fi
+draws && xdotool windowunmap "$id" || kill -KILL $ovu
+before=$(cpu) && sleep 3 && echo $(($(cpu) - before)) >run.cpu
+[ "$where" = host ] || { xdotool windowmap "$id" && draws; } || kill -KILL $ovu
 kill -TERM $ovu
+for _ in $(seq 100); do kill -0 $ovu 2>/dev/null && sleep 0.1; done
+kill -KILL $ovu 2>/dev/null
 wait $ovu
+code=$?
+cat run.err >&2
+exit $code
