@@ -50,7 +50,7 @@ def main():
             p, n = statistics.median(page), statistics.median(native)
             print(f'| {label} | {p:.1f} | {n:.1f} | {p / n:.2f} |')
         for page, pattern in [('web_floor.html', r'floor: (.*): ([\d.]+ fps)'),
-                              ('web_core_bench.html', r'core: (.*): ([\d.]+ µs)')]:
+                              ('web_core_bench.html', r'core: (.*): ([\d.]+ [µm]s)')]:
             browser.open('', page=page)
             lines = []
             while not any(line.endswith('done"') for line in lines):

@@ -16,6 +16,7 @@ set -euo pipefail
 program_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libstb-dev libx11-dev
+  zlib1g-dev  # the icon's PNGs, which the build draws
   libwayland-dev libegl-dev wayland-protocols libwayland-bin  # the Wayland wallpaper
 )
 # What the tests and benchmarks add.
@@ -51,6 +52,7 @@ windows_x86_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:
 # python3-pil. Optional too.
 web_packages=(
   emscripten chromium chromium-driver python3-pil python3-selenium
+  npm  # fetches the pinned closure compiler that minifies the page's JavaScript
 )
 
 packages=("${program_packages[@]}" "${test_packages[@]}")

@@ -60,7 +60,7 @@ done
 if [[ -f build/web/ovu.js ]]; then
   (cd "$src" && quietly cmake --preset web -B "$work/web" -DBUILD_TESTING=OFF -DOVU_BUILD_BENCH=OFF)
   quietly "${elsewhere[@]}" cmake --build "$work/web" --target ovu -j"$jobs"
-  for file in ovu.html ovu.js ovu.wasm ovu.data; do
+  for file in ovu.html ovu.js ovu.wasm ovu-48.png; do
     compare "build/web/$file" "$work/web/$file"
   done
 else

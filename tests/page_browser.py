@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # Headless Chromium through Debian's selenium and the system chromedriver,
 # with a fresh profile, and the page served from its build directory beside
-# it: what the page's tests and bench/web_bench.py share.
+# it: what the page's tests and benchmarks (bench/web_*.py) share.
 import base64, functools, http.server, io, tempfile, threading, time
 
 from PIL import Image
@@ -14,6 +14,23 @@ ALT, ENTER, F4, F10, SPACE, TAB = Keys.ALT, Keys.ENTER, Keys.F4, Keys.F10, Keys.
 FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-background-networking',
          '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic', '--window-size=1280,1024']
 http.server.SimpleHTTPRequestHandler.log_message = lambda *args: None
+# Notes the bytes the page has fetched when its first and 60th frames are
+# drawn, and the time since navigation of the first, in window.ovuLoad.
+WATCH = """(function () {
+  var page, load = window.ovuLoad = {};
+  function fetched() {
+    return performance.getEntriesByType('navigation').concat(performance.getEntriesByType('resource'))
+      .reduce(function (sum, entry) { return sum + entry.transferSize; }, 0);
+  }
+  Object.defineProperty(window, 'ovu', { configurable: true, get: function () { return page; }, set: function (value) {
+    var frames = value.frames;
+    page = value;
+    Object.defineProperty(page, 'frames', { get: function () { return frames; }, set: function (n) {
+      frames = n;
+      if (n === 1 || n === 60) load[n] = [fetched(), performance.now()];
+    } });
+  } });
+})();"""
 
 
 def wait_for(condition, timeout, what):
@@ -25,9 +42,8 @@ def wait_for(condition, timeout, what):
 
 
 class Browser:
-    def __init__(self, page_dir):
-        self.server = http.server.ThreadingHTTPServer(
-            ('127.0.0.1', 0), functools.partial(http.server.SimpleHTTPRequestHandler, directory=page_dir))
+    def __init__(self, page_dir, handler=http.server.SimpleHTTPRequestHandler):
+        self.server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(handler, directory=page_dir))
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
         self.profile = tempfile.TemporaryDirectory()
         options = webdriver.ChromeOptions()
@@ -36,6 +52,13 @@ class Browser:
             options.add_argument(flag)
         options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
         self.driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+        self.cdp('Page.addScriptToEvaluateOnNewDocument', {'source': WATCH})
+        # Every load cold, so that the bytes counted are what a first visit fetches.
+        self.cdp('Network.enable', {})
+        self.cdp('Network.setCacheDisabled', {'cacheDisabled': True})
+
+    def cdp(self, command, parameters):
+        return self.driver.execute_cdp_cmd(command, parameters)
 
     def js(self, script):
         return self.driver.execute_script(script)

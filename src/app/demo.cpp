@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,8 +56,37 @@ private:
   std::uint32_t virtual_ms_ = 0;
 };
 
+// With --frames on a terminal: frames done, frames per second and the time
+// left, on one line that rewrites itself a few times a second.
+class Progress {
+public:
+  explicit Progress(const Options& options)
+      : total_(options.frames), shown_(options.frames != 0 && !options.quiet && stderr_is_terminal()) {}
+
+  void update(std::uint64_t done) {
+    if (!shown_) return;
+    const auto now = std::chrono::steady_clock::now();
+    const bool last = done == static_cast<std::uint64_t>(total_);
+    if (!last && now - last_shown_ < std::chrono::milliseconds(250)) return;
+    last_shown_ = now;
+    const double seconds = std::chrono::duration<double>(now - started_).count();
+    const double fps = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
+    const double left = fps > 0 ? static_cast<double>(static_cast<std::uint64_t>(total_) - done) / fps : 0.0;
+    std::fprintf(stderr, "\rframe %llu of %d, %.1f fps, %.0f s left  %s", static_cast<unsigned long long>(done),
+                 total_, fps, left, last ? "\n" : "");
+  }
+
+private:
+  int total_;
+  bool shown_;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_shown_{};
+};
+
 struct Demo {
-  const Options& options;
+  explicit Demo(const Options& run_options)
+      : options(run_options), ticks(options.fixed_step_ms), pacing(options.max_fps), progress(options) {}
+  const Options options;  // a copy: a page's frames run after main has returned
   WindowInfo window = {};
   std::unique_ptr<Water> water = {};
   SceneTextures textures = {};
@@ -69,6 +99,12 @@ struct Demo {
   std::vector<JournalDrop> replay = {};     // --replay's drops, in frame order
   std::size_t next_replay = 0;
   std::string journal = {};                 // --record-input's text so far
+  std::optional<FrameLoop> loop = {};       // once there is water
+  TickSource ticks;
+  FramePacing pacing;
+  Progress progress;
+  std::chrono::steady_clock::time_point started = {};
+  bool unseen = false;  // the last frame found the window unseen
 };
 
 // In a screensaver host's window the host owns the keys, the mouse and the
@@ -84,21 +120,10 @@ bool batch(const Options& options) {
   return options.frames != 0 || writes_frames(options);
 }
 
-// How long an unseen window waits for events at a time: a termination
-// request is noticed within about this.
-constexpr int kUnseenWaitMs = 100;
-
 // An output written whole, or the stop with the file's error: "TAG: cannot write 'PATH': why".
 void write_or_stop(const std::string& path, const void* data, std::size_t size, const char* tag,
                    std::uint32_t where) {
   stop_on_file_error(write_file_replacing(path, data, size), where, std::string(tag) + ": cannot write", path);
-}
-
-// Sleeps in short slices, so a termination request still ends it promptly.
-void pause(std::int64_t microseconds) {
-  constexpr std::int64_t kSliceUs = 10000;
-  for (std::int64_t left = microseconds; left > 0 && !termination_requested(); left -= kSliceUs)
-    platform_sleep_us(std::min(left, kSliceUs));
 }
 
 std::int64_t steady_us() {
@@ -134,33 +159,6 @@ void save_screenshot(const Demo& demo) {
   if (png.empty()) fatal_stop(kCodeOutOfMemory, kWhereScreenshot, "png: cannot encode the picture");
   write_or_stop(path, png.data(), png.size(), "png", kWhereScreenshot);
 }
-
-// With --frames on a terminal: frames done, frames per second and the time
-// left, on one line that rewrites itself a few times a second.
-class Progress {
-public:
-  explicit Progress(const Options& options)
-      : total_(options.frames), shown_(options.frames != 0 && !options.quiet && stderr_is_terminal()) {}
-
-  void update(std::uint64_t done) {
-    if (!shown_) return;
-    const auto now = std::chrono::steady_clock::now();
-    const bool last = done == static_cast<std::uint64_t>(total_);
-    if (!last && now - last_shown_ < std::chrono::milliseconds(250)) return;
-    last_shown_ = now;
-    const double seconds = std::chrono::duration<double>(now - started_).count();
-    const double fps = seconds > 0 ? static_cast<double>(done) / seconds : 0.0;
-    const double left = fps > 0 ? static_cast<double>(static_cast<std::uint64_t>(total_) - done) / fps : 0.0;
-    std::fprintf(stderr, "\rframe %llu of %d, %.1f fps, %.0f s left  %s", static_cast<unsigned long long>(done),
-                 total_, fps, left, last ? "\n" : "");
-  }
-
-private:
-  int total_;
-  bool shown_;
-  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point last_shown_{};
-};
 
 void log_setup(const Demo& demo) {
   std::fprintf(stderr, "gl: %s\n", gl_description().c_str());
@@ -286,55 +284,59 @@ void write_dump(const Demo& demo) {
   write_or_stop(demo.options.dump_water, bytes.data(), bytes.size(), "dump", kWhereDump);
 }
 
-}  // namespace
-
-int run_demo(const Options& options) {
-  Demo demo{options};
+// Everything before the first frame: the window, the scene and the clocks.
+void init(Demo& demo) {
+  const Options& options = demo.options;
   demo.replay = read_replay(options);
   demo.recorder.open(options);
   open_window(demo);
   demo.recorder.start(demo.window.width, demo.window.height);
   if (options.verbose) log_setup(demo);
   init_scene(demo);
-
-  FrameLoop loop(*demo.water, process_random());
-  TickSource ticks(options.fixed_step_ms);
-  loop.start(ticks.start());
+  demo.loop.emplace(*demo.water, process_random());
+  demo.loop->start(demo.ticks.start());
   // A person who drops into the water needs to see where.
   if (!hosted(options) && !options.interactive) platform_hide_cursor();
-  Progress progress(options);
+  demo.started = std::chrono::steady_clock::now();
+  demo.progress = Progress(options);  // its rate counted from here, as --fps's is
+  demo.pacing.start(steady_us());
+}
 
-  const auto started = std::chrono::steady_clock::now();
-  FramePacing pacing(options.max_fps);
-  pacing.start(steady_us());
-  for (;;) {
-    if (handle_events(demo)) break;
-    // An unseen window draws nothing. The clocks go on, so the first frame back
-    // takes one long (clamped) step, and its interval starts afresh.
-    if (!batch(options) && platform_unseen()) {
-      platform_wait_events(kUnseenWaitMs);
-      pacing.start(steady_us());
-      continue;
-    }
-    // One frame. The model is worked out before the drawing and stepped
-    // after it, so the picture shows the field with this frame's drops.
-    const FrameView view = loop.tick(ticks.next());  // its number and clocks
-    loop.drop(input_drops(demo, view.number));       // the random drop, a person's, then the normals
-    if (options.intro) intro_frame(view.seconds, *demo.title);
-    draw(demo, sway_angle(view.frame_clock));
-    flush_frame();
-    demo.recorder.frame(demo.window.width, demo.window.height);
-    const bool last = options.frames != 0 && view.number == static_cast<std::uint64_t>(options.frames);
-    if (last && !options.screenshot.empty()) save_screenshot(demo);
-    loop.step();  // the water over the frame's time, and the frame clock
-    platform_swap();
-    progress.update(view.number);
-    if (last) break;
-    // Pacing: the hosts' pause, then whatever is left of the frame's interval.
-    pause(options.delay_us);
-    pause(pacing.wait_after_frame(steady_us()));
+// One frame, top to bottom; it never waits, but says when the next is due.
+NextFrame frame(Demo& demo) {
+  const Options& options = demo.options;
+  if (handle_events(demo)) return {NextFrame::Stop};
+  // An unseen window draws nothing. The clocks go on, so the first frame back
+  // takes one long (clamped) step, and its interval starts afresh. A paused
+  // page draws nothing either, and its clock stands still.
+  const bool unseen = !batch(options) && platform_unseen();
+  if (unseen || platform_paused()) {
+    if (unseen) demo.unseen = true;
+    return {NextFrame::Idle};
   }
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+  if (std::exchange(demo.unseen, false)) demo.pacing.start(steady_us());
+  // The model is worked out before the drawing and stepped after it, so the
+  // picture shows the field with this frame's drops.
+  const FrameView view = demo.loop->tick(demo.ticks.next());  // its number and clocks
+  demo.loop->drop(input_drops(demo, view.number));            // the random drop, a person's, then the normals
+  if (options.intro) intro_frame(view.seconds, *demo.title);
+  draw(demo, sway_angle(view.frame_clock));
+  flush_frame();
+  demo.recorder.frame(demo.window.width, demo.window.height);
+  const bool last = options.frames != 0 && view.number == static_cast<std::uint64_t>(options.frames);
+  if (last && !options.screenshot.empty()) save_screenshot(demo);
+  demo.loop->step();  // the water over the frame's time, and the frame clock
+  platform_swap();
+  demo.progress.update(view.number);
+  if (last) return {NextFrame::Stop};
+  // Pacing: the hosts' pause, then whatever is left of the frame's interval after it.
+  return {NextFrame::After, options.delay_us + demo.pacing.wait_after_frame(steady_us() + options.delay_us)};
+}
+
+// After the last frame: the window goes, the outputs are written; the exit code.
+int finish(Demo& demo) {
+  const Options& options = demo.options;
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - demo.started;
   platform_close();
 
   demo.recorder.finish();
@@ -342,10 +344,22 @@ int run_demo(const Options& options) {
   if (!options.record_input.empty()) write_journal(demo);
   if (options.fps) {
     const double seconds = elapsed.count();
-    std::fprintf(stderr, "fps: %llu frames in %.3f s: %.1f fps\n", static_cast<unsigned long long>(loop.frames()),
-                 seconds, seconds > 0 ? static_cast<double>(loop.frames()) / seconds : 0.0);
+    const std::uint64_t frames = demo.loop->frames();
+    std::fprintf(stderr, "fps: %llu frames in %.3f s: %.1f fps\n", static_cast<unsigned long long>(frames), seconds,
+                 seconds > 0 ? static_cast<double>(frames) / seconds : 0.0);
   }
   return 0;
+}
+
+}  // namespace
+
+int run_demo(const Options& options) {
+  // Kept past this function's return, after which a page's frames run.
+  static std::unique_ptr<Demo> demo;
+  demo = std::make_unique<Demo>(options);
+  init(*demo);
+  return platform_run_frames([](void* run) { return frame(*static_cast<Demo*>(run)); },
+                             [](void* run) { return finish(*static_cast<Demo*>(run)); }, demo.get());
 }
 
 }  // namespace ovu

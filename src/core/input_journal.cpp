@@ -1,7 +1,7 @@
 #include "core/input_journal.h"
 
+#include <algorithm>
 #include <charconv>
-#include <sstream>
 
 namespace ovu {
 
@@ -22,6 +22,31 @@ std::string quoted(const std::string& line) {
   return "'" + (line.size() <= kShown ? line : line.substr(0, kShown) + "...") + "'";
 }
 
+// The lines without their ends, as getline gives them: none for an empty text.
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();  // written on Windows
+    at = end + 1;
+  }
+  return lines;
+}
+
+// The words between white space, as >> reads them. (No string streams: in
+// the page they would bring the locales' code, a third of the program.)
+std::vector<std::string> split_words(const std::string& line) {
+  constexpr const char* kSpace = " \t\n\v\f\r";
+  std::vector<std::string> words;
+  for (std::size_t at = line.find_first_not_of(kSpace); at != std::string::npos;) {
+    const std::size_t end = line.find_first_of(kSpace, at);
+    words.push_back(line.substr(at, end - at));
+    at = line.find_first_not_of(kSpace, end);
+  }
+  return words;
+}
+
 ParsedJournal refuse(int line, const std::string& reason) {
   ParsedJournal parsed;
   parsed.line = line;
@@ -38,12 +63,7 @@ std::string check_site(const char* what, std::uint64_t value) {
 }  // namespace
 
 ParsedJournal parse_journal(const std::string& text, std::uint64_t last_frame) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
-    lines.push_back(line);
-  }
+  const std::vector<std::string> lines = split_lines(text);
   if (lines.empty()) return refuse(1, "no header: the file is empty");
   if (lines[0] != kJournalHeader) {
     if (lines[0].rfind(kHeaderStart, 0) == 0)
@@ -54,12 +74,10 @@ ParsedJournal parse_journal(const std::string& text, std::uint64_t last_frame) {
   ParsedJournal parsed;
   for (std::size_t n = 1; n < lines.size(); ++n) {
     const int line = static_cast<int>(n + 1);
-    std::istringstream fields(lines[n]);
-    std::string frame_text, row_text, column_text, extra;
-    fields >> frame_text >> row_text >> column_text >> extra;
+    const std::vector<std::string> words = split_words(lines[n]);
     std::uint64_t frame = 0, row = 0, column = 0;
-    if (!extra.empty() || !parse_number(frame_text, frame) || !parse_number(row_text, row) ||
-        !parse_number(column_text, column))
+    if (words.size() != 3 || !parse_number(words[0], frame) || !parse_number(words[1], row) ||
+        !parse_number(words[2], column))
       return refuse(line, quoted(lines[n]) + " is not a frame, a row and a column");
     if (frame == 0) return refuse(line, "frame 0: frames count from 1");
     if (!parsed.drops.empty() && frame < parsed.drops.back().frame)

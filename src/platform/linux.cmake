@@ -39,8 +39,8 @@ function(ovu_wayland_protocols target)
   endwhile()
   target_include_directories(${target} PRIVATE ${generated})
 endfunction()
-add_library(ovu_window STATIC platform/linux_backends.cpp platform/sdl/sdl_window.cpp platform/sdl/x11_host.cpp
-  platform/wayland/wayland_layers.cpp platform/settings_none.cpp)
+add_library(ovu_window STATIC platform/desktop_loop.cpp platform/linux_backends.cpp platform/sdl/sdl_window.cpp
+  platform/sdl/x11_host.cpp platform/wayland/wayland_layers.cpp platform/settings_none.cpp)
 ovu_wayland_protocols(ovu_window
   wlr-layer-shell-unstable-v1 ${CMAKE_CURRENT_SOURCE_DIR}/platform/wayland/wlr-layer-shell-unstable-v1.xml
   xdg-shell ${OVU_WAYLAND_PROTOCOLS}/stable/xdg-shell/xdg-shell.xml

@@ -96,16 +96,39 @@ bool platform_poll(PlatformEvent& event);
 // Wrapping 32-bit millisecond counter.
 std::uint32_t platform_ticks_ms();
 
-// Gives the processor away for about this long, to within a millisecond or
-// so; in the page the browser's event loop runs meanwhile.
-void platform_sleep_us(std::int64_t microseconds);
-
 // True while nobody can see the window: minimised, hidden or unmapped; for a
-// wallpaper, while no output has asked for a frame.
+// wallpaper, while no output has asked for a frame. A hidden page gets no
+// animation frames, so a paced one is never asked.
 bool platform_unseen();
 
-// Blocks until an event is waiting, at most about this long; a termination
-// request may go unnoticed meanwhile, so keep it short.
+// True while a person has paused the run (the page's Pause button): the
+// clock stands still, and nothing is drawn. Desktops have no pause.
+bool platform_paused();
+
+// When a frame wants to be called again. A frame never waits itself: the
+// desktop's loop sleeps or waits for events, and a page asks the browser to
+// call it back, drawing at most once per animation frame unless `unpaced`.
+struct NextFrame {
+  enum Kind {
+    Stop,   // the run is over
+    After,  // after `microseconds` (0: as soon as it may)
+    Idle,   // nothing to draw (unseen, paused): after an event, or a short while
+  } kind = After;
+  std::int64_t microseconds = 0;
+};
+
+// Calls `frame` until it answers Stop, waiting between the calls as each
+// answer asks, then `finish`, whose result is the exit code. On the desktop
+// this is the program's loop, and returns that code; a page must give the
+// browser its thread back, so there `frame` is called from the browser's
+// main loop, and the runtime ends with the code: it never returns.
+int platform_run_frames(NextFrame (*frame)(void* run), int (*finish)(void* run), void* run);
+
+// The desktop loop's waits (desktop_loop.cpp): the processor given away for
+// about this long, to within a millisecond or so; and a block until an event
+// is waiting, at most about this long (a termination request may go
+// unnoticed meanwhile, so keep it short).
+void platform_sleep_us(std::int64_t microseconds);
 void platform_wait_events(int milliseconds);
 
 // Makes the index-th drawable of this frame current, from 0, and gives its

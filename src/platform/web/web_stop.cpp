@@ -5,7 +5,7 @@
 // page's counterpart of a processor fault) ends the runtime without the
 // line; the page reports it as an abort.
 
-#include <unistd.h>
+#include <emscripten.h>
 
 #include <cstdio>
 
@@ -22,7 +22,8 @@ void fatal_stop(std::uint32_t code, std::uint32_t location, const char* reason) 
   if (reason != nullptr) std::fprintf(stderr, "ovu: %s\n", printable(reason).c_str());
   std::fflush(stdout);
   std::fflush(stderr);
-  _exit(static_cast<int>(code & 0xFF));
+  // Forced: the browser's main loop keeps the runtime alive while the frames run.
+  emscripten_force_exit(static_cast<int>(code & 0xFF));
 }
 
 // Nothing to remove either: a page has no faults that would skip the file

@@ -4,16 +4,15 @@
 // the zoom or screen. The context is WebGL 1, and our GL 1.1 subset
 // (gl11_calls.cpp) draws through it; a lost context is asked back and made
 // again. The mouse and every finger on the canvas press into the water, and
-// the page's pause stops the clock. Depends on ASYNCIFY: each swap yields to
-// the browser, which shows the frame and delivers input. Known limits: no screensaver host windows;
-// the page, not we, owns the tab, so closing it ends everything without an
-// orderly end.
+// the page's pause stops the clock. The frames are called from the browser's
+// main loop, which shows each frame and delivers input between them. Known
+// limits: no screensaver host windows; the page, not we, owns the tab, so
+// closing it ends everything without an orderly end.
 
 #include <emscripten.h>
 #include <emscripten/html5.h>
 #include <webgl/webgl1.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -52,15 +51,16 @@ void size_canvas(int width, int height) {
 
 EM_JS(double, page_width, (), { return window.innerWidth; });
 EM_JS(double, page_height, (), { return window.innerHeight; });
-EM_JS(void, hide_cursor, (), { Module.canvas.style.cursor = 'none'; });
-EM_JS(void, count_frame, (), { if (typeof ovu === 'object') ovu.frameDrawn(); });
-EM_JS(int, page_paused, (), { return typeof ovu === 'object' && ovu.paused ? 1 : 0; });
+// What the page's own script defines is named in quotes, which the closure
+// compiler leaves as they are.
+EM_JS(void, hide_cursor, (), { Module['canvas'].style.cursor = 'none'; });
+EM_JS(void, count_frame, (), { if (window['ovu']) window['ovu']['frameDrawn'](); });
+EM_JS(int, page_paused, (), { return window['ovu'] && window['ovu']['paused'] ? 1 : 0; });
 // The page's clock, which stands still while the page is paused.
-EM_JS(double, page_clock_ms, (), { return typeof ovu === 'object' ? ovu.clock() : performance.now(); });
+EM_JS(double, page_clock_ms, (), { return window['ovu'] ? window['ovu']['clock']() : performance.now(); });
 // Whether the focus is on one of the page's controls, which take Enter and Space.
 EM_JS(int, control_focused, (), { return document.activeElement && document.activeElement.tagName === 'BUTTON' ? 1 : 0; });
-EM_JS(int, page_asks_unpaced, (), { return Module.unpaced ? 1 : 0; });
-EM_ASYNC_JS(void, wait_for_display, (), { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
+EM_JS(int, page_asks_unpaced, (), { return Module['unpaced'] ? 1 : 0; });
 
 // The page's inner size in device pixels.
 void page_size(int& width, int& height) {
@@ -202,41 +202,77 @@ bool platform_poll(PlatformEvent& event) {
 
 std::uint32_t platform_ticks_ms() { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(page_clock_ms())); }
 
-void platform_sleep_us(std::int64_t microseconds) {
-  emscripten_sleep(static_cast<unsigned>((microseconds + 500) / 1000));
-}
-
 // A hidden page gets no animation frames, which pauses a paced run already.
 bool platform_unseen() { return false; }
 
-void platform_wait_events(int) {}
+// A paused page keeps its last frame on the screen until it is resumed, or a
+// key that ends the run arrives; its clock stands still meanwhile, so the
+// water goes on where it stood. Batch runs pause too: a pause is a person's.
+bool platform_paused() { return page_paused(); }
+
+namespace {
+
+struct Frames {
+  NextFrame (*frame)(void*) = nullptr;
+  int (*finish)(void*) = nullptr;
+  void* run = nullptr;
+  double due_ms = 0;  // the next frame not before this
+};
+
+Frames g_frames;
+
+// How often a paused page looks for the resume or a key.
+constexpr double kIdleMs = 50;
+// A frame due within this is drawn now: the next animation frame would be later.
+constexpr double kEarlyMs = 2;
+
+// A turn of the browser's main loop: each animation frame when paced, else
+// when the wait the last frame asked for is over. The loop's timeout counts
+// from the start of a turn that began in timeout mode, so it may come early;
+// it then waits out the rest.
+void main_loop_turn(void*) {
+  const double early_ms = g_frames.due_ms - emscripten_get_now();
+  if (early_ms > kEarlyMs) {
+    if (!g_backend.paced)
+      emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, static_cast<int>(std::ceil(early_ms)));
+    return;
+  }
+  const NextFrame next = g_frames.frame(g_frames.run);
+  if (next.kind == NextFrame::Stop) {
+    emscripten_cancel_main_loop();
+    emscripten_force_exit(g_frames.finish(g_frames.run));
+  }
+  const double after_ms = next.kind == NextFrame::Idle ? kIdleMs : static_cast<double>(next.microseconds) / 1000;
+  g_frames.due_ms = emscripten_get_now() + after_ms;
+  if (g_backend.paced)
+    emscripten_set_main_loop_timing(EM_TIMING_RAF, 1);
+  else if (after_ms > 0)
+    emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, static_cast<int>(std::ceil(after_ms)));
+  else
+    emscripten_set_main_loop_timing(EM_TIMING_SETIMMEDIATE, 0);
+}
+
+}  // namespace
+
+// Paced, a frame per animation frame at most, each shown when the browser
+// next paints; a hidden page gets none, and its first frame back takes the
+// clamped step of a long frame. Unpaced, the next frame comes as soon as the
+// browser has had a turn of its event loop.
+int platform_run_frames(NextFrame (*frame)(void*), int (*finish)(void*), void* run) {
+  g_frames = Frames{frame, finish, run, 0};
+  emscripten_set_main_loop_arg(main_loop_turn, nullptr, 0, EM_TRUE);
+  return 0;  // never reached: the call above leaves main for the browser's loop
+}
 
 // The canvas is the one drawable, its context always current.
 bool platform_select_drawable(int index, int&, int&) { return index == 0; }
 
 void platform_hide_cursor() { hide_cursor(); }
 
-// A paused page keeps its last frame on the screen until it is resumed, or a
-// key that ends the run arrives; its clock stands still meanwhile, so the
-// water goes on where it stood. Batch runs pause too: a pause is a person's.
-namespace {
-void hold_while_paused() {
-  constexpr unsigned kPollMs = 50;
-  const auto ends = [](const PlatformEvent& e) { return e.kind == PlatformEvent::Key || e.kind == PlatformEvent::Quit; };
-  while (page_paused() && std::none_of(g_backend.events.begin(), g_backend.events.end(), ends)) emscripten_sleep(kPollMs);
-}
-}  // namespace
-
-// The frame is shown when the browser gets control back. Paced, the next
-// frame waits for the display's next refresh, which a hidden page does not
-// get: it draws nothing, and its first frame back takes the clamped step of a
-// long frame. A turn of the event loop follows either way: from there the
-// runtime can end once the loop has returned. The page counts the frames.
+// The page counts the frames. The frame is shown when the browser gets
+// control back.
 void platform_swap() {
   count_frame();
-  if (g_backend.paced) wait_for_display();
-  emscripten_sleep(0);
-  hold_while_paused();
   follow_pixel_ratio();
   if (g_backend.context_restored) {
     g_backend.context_restored = false;

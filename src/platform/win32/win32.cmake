@@ -7,7 +7,7 @@ add_library(ovu_runtime STATIC
   platform/win32/win32_stop.cpp)
 target_link_libraries(ovu_runtime PRIVATE user32)
 ovu_desktop_gl()
-add_library(ovu_window STATIC platform/win32/win32_window.cpp platform/win32/win32_settings.cpp)
+add_library(ovu_window STATIC platform/desktop_loop.cpp platform/win32/win32_window.cpp platform/win32/win32_settings.cpp)
 target_link_libraries(ovu_window PUBLIC ovu_runtime PRIVATE OpenGL::GL gdi32 user32 winmm advapi32 comctl32)
 
 # A console program: failures are reported on the console it runs in. Beside
