@@ -167,4 +167,13 @@ struct Image {
 };
 Image read_png(const std::string& path);
 
+// Fog above the horizon, (0.5, 0.5, 0.7), and dark blue water near the
+// camera: the scene, from a pixel of its top row and one of its bottom row.
+// A compositor's copy may round the fog's blue up.
+template <typename T>
+bool scene(const T* top, const T* bottom) {
+  return top[0] == 128 && top[1] == 128 && top[2] - 178u <= 1 && bottom[0] + bottom[1] + bottom[2] < 300 &&
+         bottom[2] > bottom[0] && bottom[1] < 128;
+}
+
 }  // namespace ovu::test

@@ -86,14 +86,9 @@ TEST_P(InputSent, WaitingBeforeTheFirstFrame) {
 INSTANTIATE_TEST_SUITE_P(KeysClicksCloseRequestsAndSignals, InputSent, testing::ValuesIn(kSent),
                          [](const auto& row) { return test::row_name(row.param.what); });
 
-// Fog above the horizon and dark blue water near the camera, far from the
-// host's magenta: the scene, in the far corners of its top and bottom rows.
-template <typename T>
-bool scene(const T* top, const T* bottom) {
-  return top[0] == 128 && top[1] == 128 && top[2] == 178 &&  // (0.5, 0.5, 0.7)
-         bottom[0] + bottom[1] + bottom[2] < 300 && bottom[2] > bottom[0] && bottom[1] < 128;
-}
+using test::scene;
 
+// The scene in the far corners of the window's top and bottom rows, far from the host's magenta.
 bool shows_scene(const std::string& window, int width, int height, const std::string& display) {
   int c[2][3] = {};
   for (int k = 0; k < 2; ++k) {
