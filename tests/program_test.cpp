@@ -92,13 +92,13 @@ void record_matches_screenshot(const TempDir& dir, const ChildResult&) {
   }
 }
 
-// The film keeps its first size, 64 x 48: the last frame of the lowered window is its screenshot, padded.
+// The film keeps its first size, 64 x 48: the last frame of the grown window is its screenshot's top left.
 void film_fitted_from_resized_window(const TempDir& dir, const ChildResult&) {
   const test::Image shot = test::read_png(dir.file("a.png"));
   std::vector<std::uint8_t> cut;
   std::string expected(y4m_planes_size(64, 48, ChromaLayout::Full), '\0'), y4m = test::read_file(dir.file("a.y4m"));
-  ASSERT_TRUE(shot.width == 64 && shot.height == 32 && y4m.size() > expected.size());
-  fit_rgb(shot.rgb.data(), 64, 32, 64, 48, cut);
+  ASSERT_TRUE(shot.width == 96 && shot.height == 64 && y4m.size() > expected.size());
+  fit_rgb(shot.rgb.data(), 96, 64, 64, 48, cut);
   rgb_to_ycbcr(cut.data(), 64, 48, ChromaLayout::Full, reinterpret_cast<std::uint8_t*>(expected.data()));
   EXPECT_TRUE(y4m.substr(y4m.size() - expected.size()) == expected);
 }
@@ -186,8 +186,9 @@ std::vector<ProgramRow> program_rows() {
        "30", "--fixed-step", "16"}), 0, "", "gl: context: an offscreen EGL pbuffer", {}, "", "", record_matches_screenshot},
       {"record the plain demo", kOwnServer + std::vector<std::string>{"{ovu}", "--frames", "2", "--record", "{dir}/out"}, 0, "", "", {}, "",
        "head -n 1 out | grep -q '^YUV4MPEG2 W640 H480 F60:1 ' && test $(stat -c %s out) = $(($(head -n 1 out | wc -c) + 2 * (6 + 3 * 640 * 480)))"},
-      {"record while the window is resized", kOwnServer + bash(". " OVU_TEST_SCRIPTS "/await.sh; \"$@\" & ovu=$!; await shown && xdotool windowsize $id 64 32; wait $ovu",
-       {"--windowed", "64x48", "--frames", "20", "--max-fps", "10", "--record", "a.y4m", "--screenshot", "a.png"}), 0, "", "", {}, "", "", film_fitted_from_resized_window},
+      {"record while the window is resized", kOwnServer + script("resize-while-recording.sh", {"{ovu}", "--windowed",
+       "64x48", "--frames", "20", "--max-fps", "10", "--record", "a.y4m", "--screenshot", "a.png"}), 0, "", "", {}, "", "",
+       film_fitted_from_resized_window},
       {"record to a pipe that closes", bash("set -o pipefail; \"$@\" | head -c 50000 >/dev/null", {"--windowed", "64x48",
        "--frames", "100", "--record", "-"}), 32, "", "record: cannot write '-': Broken pipe"},
       // Its place made a directory while it records: the rename at the end fails, and says so.
