@@ -50,10 +50,11 @@ windows_x86_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:
 # The web page (Emscripten) and its tests in headless
 # Chromium through chromium-driver and python3-selenium, scored with
 # python3-pil. Optional too.
-web_packages=(
-  emscripten chromium chromium-driver python3-pil python3-selenium
-  npm  # fetches the pinned closure compiler that minifies the page's JavaScript
-)
+web_packages=(emscripten chromium chromium-driver python3-pil python3-selenium)
+# npm fetches the pinned closure compiler that minifies the page's JavaScript.
+# A Node.js from elsewhere (NodeSource's) brings its own and conflicts with
+# Debian's package, so that is asked for only where there is none.
+command -v npm >/dev/null || web_packages+=(npm)
 
 packages=("${program_packages[@]}" "${test_packages[@]}")
 with_windows=false
