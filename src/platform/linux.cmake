@@ -3,6 +3,7 @@
 # window backends (SDL, with Xlib for the screensaver hosts' windows, and the
 # native Wayland one).
 add_library(ovu_runtime STATIC
+  platform/data_dir.cpp
   platform/guard.cpp
   platform/posix/posix_fault.cpp
   platform/posix/posix_file.cpp

@@ -2,6 +2,7 @@
 # runtime stop and file access, desktop GL through opengl32, the Win32
 # window, and the programs' resources.
 add_library(ovu_runtime STATIC
+  platform/data_dir.cpp
   platform/guard.cpp
   platform/win32/win32_file.cpp
   platform/win32/win32_stop.cpp)
